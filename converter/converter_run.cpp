@@ -1,0 +1,44 @@
+#include "converter/converter_run.h"
+
+#include <string>
+
+#include "converter/line_encoder.h"
+#include "services/console.h"
+#include "services/run_files.h"
+#include "services/text.h"
+
+namespace {
+
+const char16_t* const kUsage[] = {
+    u"",
+    u"KALDEX Version 1.2 - Converts a text file To a Bally Basic binary dump",
+    u"",
+    u"  Usage:",
+    u"    KALDEX program.txt output.prg",
+    u"",
+};
+
+}  // namespace
+
+int runConverter() {
+  int count = parameterCount();
+  if (count == 0 || count == 1) {
+    for (const char16_t* line : kUsage)
+      printLine(line);
+    return kExitSuccess;
+  }
+  // "-2K" is accepted as the original converter accepted it; the dump is always the 300-baud
+  // layout.
+  for (int i = 2; i < count; ++i) {
+    std::u16string option = parameterAt(i);
+    if (toUpper(option) != u"-2K") return reportFailure(u"Invalid parameter: ", option);
+  }
+
+  std::u16string input = parameterAt(0);
+  std::u16string output = parameterAt(1);
+  int status;
+  if (!openRunFiles(input, output, status)) return status;
+  ConversionEnd end = convertListing();
+  status = closeRunFiles(input, output);
+  return end == ConversionEnd::listingError ? kExitFailure : status;
+}

@@ -1,0 +1,119 @@
+#include "converter/line_encoder.h"
+
+#include "basicdata/dump_format.h"
+#include "basicdata/tokens.h"
+#include "services/console.h"
+#include "services/files.h"
+#include "services/text.h"
+
+namespace {
+
+// The listing's characters 31..93 stand for the byte of their own code: "erase" and the
+// printable characters.
+constexpr char16_t kFirstLiteral = dump::kErase;
+constexpr char16_t kLastLiteral = dump::kLastPrintable;
+constexpr char16_t kWordLast = 127;  // 94..127 but "{" begin a word
+
+int digitValue(char16_t c, int base) {
+  int value = base;  // not a digit
+  if (c >= u'0' && c <= u'9') value = c - u'0';
+  if (c >= u'A' && c <= u'F') value = c - u'A' + 10;
+  if (c >= u'a' && c <= u'f') value = c - u'a' + 10;
+  return value < base ? value : -1;
+}
+
+}  // namespace
+
+int64_t parseNumber(std::u16string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
+    ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+  int base = 10;
+  if (i < text.size() && text[i] == u'$') {
+    base = 16;
+    ++i;
+  } else if (i < text.size() && text[i] == u'%') {
+    base = 2;
+    ++i;
+  }
+  uint64_t value = 0;  // unsigned, so that overflow wraps without undefined behaviour
+  for (; i < text.size(); ++i) {
+    int digit = digitValue(text[i], base);
+    if (digit < 0) break;
+    value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+  }
+  if (negative) value = 0 - value;
+  return static_cast<int64_t>(value);
+}
+
+LineError encodeLine(std::u16string_view line, std::string& bytes, std::u16string_view& word) {
+  size_t i = 0;
+  while (i < line.size()) {
+    char16_t c = line[i];
+    if (c >= kFirstLiteral && c <= kLastLiteral) {
+      bytes.push_back(static_cast<char>(c));
+      ++i;
+    } else if (c == u'{') {
+      size_t close = line.find(u'}', i + 1);
+      if (close == std::u16string_view::npos) return LineError::missingBrace;
+      bytes.push_back(static_cast<char>(parseNumber(line.substr(i + 1, close - i - 1))));
+      i = close + 1;
+    } else if (c > kLastLiteral && c <= kWordLast) {
+      // Only a blank ends a word, and that one blank belongs to the word.
+      size_t blank = line.find(u' ', i);
+      size_t end = blank == std::u16string_view::npos ? line.size() : blank;
+      word = line.substr(i, end - i);
+      int code = codeOf(inputTable, word);
+      if (code == kNoCode) return LineError::unknownToken;
+      bytes.push_back(static_cast<char>(code));
+      i = blank == std::u16string_view::npos ? end : end + 1;
+    } else {
+      return LineError::invalidCharacter;
+    }
+  }
+  return LineError::none;
+}
+
+ConversionEnd convertListing() {
+  std::u16string line;
+  std::string bytes;
+  int64_t lineNumber = 0;
+  while (!atEndOfFile(0)) {
+    readLine(0, line);
+    if (fileFailed(0)) return ConversionEnd::readError;
+    ++lineNumber;
+    bytes.clear();
+    std::u16string_view word;
+    LineError error = encodeLine(line, bytes, word);
+    if (error == LineError::none) bytes.push_back(static_cast<char>(dump::kLineEnd));
+    writeBytes(1, bytes.data(), bytes.size());
+    if (fileFailed(1)) return ConversionEnd::writeError;
+    if (error != LineError::none) {
+      std::u16string message;
+      std::u16string number = decimalText(lineNumber);
+      switch (error) {
+        case LineError::invalidCharacter:
+          message = u"Error: invalid character at line " + number;
+          break;
+        case LineError::unknownToken:
+          message = u"Error: unknown token at line " + number + u" - #";
+          message.append(word);
+          message += u"#";
+          break;
+        default:
+          message =
+              u"Error: got to end of line without finding right brace to match left brace at "
+              u"line " +
+              number;
+          break;
+      }
+      printLine(message);
+      printLine(line);
+      printLine(u"");
+      return ConversionEnd::listingError;
+    }
+  }
+  return fileFailed(0) ? ConversionEnd::readError : ConversionEnd::finished;
+}

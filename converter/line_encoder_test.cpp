@@ -1,0 +1,179 @@
+#include "converter/line_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "services/files.h"
+#include "tests/memory_file.h"
+
+namespace {
+
+std::string hex(const std::string& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string text;
+  for (unsigned char b : bytes) {
+    if (!text.empty()) text += ' ';
+    text += digits[b >> 4];
+    text += digits[b & 15];
+  }
+  return text;
+}
+
+std::string narrow(std::u16string_view text) {
+  return std::string(text.begin(), text.end());
+}
+
+TEST(LineEncoder, ParseNumber) {
+  struct Case {
+    std::u16string text;
+    int64_t value;
+  };
+  const Case cases[] = {
+      {u"65", 65},
+      {u"$41", 65},
+      {u"$fF", 255},
+      {u"%1000001", 65},
+      {u" \t 65", 65},
+      {u"+65", 65},
+      {u"-56", -56},
+      {u"65abc", 65},
+      {u"", 0},
+      {u"abc", 0},
+      {u"6 5", 6},
+      {u"- 5", 0},  // a blank after the sign ends the number
+      {u"-$10", -16},
+      {u"$g", 0},
+      {u"%102", 2},
+      {u"9223372036854775807", INT64_MAX},
+      {u"9223372036854775808", INT64_MIN},  // wraps instead of failing
+      {u"18446744073709551617", 1},
+      {u"-9223372036854775808", INT64_MIN},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.value, parseNumber(c.text)) << narrow(c.text);
+}
+
+TEST(LineEncoder, EncodesElements) {
+  struct Case {
+    std::u16string line;
+    std::string bytes;  // in hexadecimal
+  };
+  const Case cases[] = {
+      {u"10 print X", "31 30 20 74 58"},
+      {u"goto 10", "6E 31 30"},
+      {u"print  X", "74 20 58"},
+      {u"goto", "6E"},
+      {u"null", "00"},
+      {u"erase", "1F"},
+      {u"a", "64"},
+      {u"X=b", "58 3D 65"},
+      {u"PRINT", "50 52 49 4E 54"},
+      {u"print {34}", "74 22"},
+      {u"{65}", "41"},
+      {u"{$41}", "41"},
+      {u"{%1000001}", "41"},
+      {u"{ 65}", "41"},
+      {u"{+65}", "41"},
+      {u"{65abc}", "41"},
+      {u"{}", "00"},
+      {u"{abc}", "00"},
+      {u"{300}", "2C"},
+      {u"{-1}", "FF"},
+      {u"{-56}", "C8"},
+      {u"{6 5}", "06"},
+      {u"{- 5}", "00"},
+      {u"{13}", "0D"},
+      {u"{\t{\u00E9}", "00"},  // nothing inside an escape is classed
+      {u"\u001F", "1F"},
+      {u"   ", "20 20 20"},
+      {u"", ""},
+      {u"up left down right mul div", "5E 5F 60 61 62 63"},
+      {u"if X>0 gosub 100", "6D 58 3E 30 20 6F 31 30 30"},
+  };
+  for (const Case& c : cases) {
+    std::string bytes;
+    std::u16string_view word;
+    EXPECT_EQ(LineError::none, encodeLine(c.line, bytes, word)) << narrow(c.line);
+    EXPECT_EQ(c.bytes, hex(bytes)) << narrow(c.line);
+  }
+}
+
+TEST(LineEncoder, StopsAtTheFirstElementInError) {
+  struct Case {
+    std::u16string line;
+    LineError error;
+    std::string bytesBefore;  // in hexadecimal
+    std::u16string word;
+  };
+  const Case cases[] = {
+      {u"Print", LineError::unknownToken, "50", u"rint"},
+      {u"X=hello", LineError::unknownToken, "58 3D", u"hello"},
+      {u"print{34}", LineError::unknownToken, "", u"print{34}"},
+      {u"e", LineError::unknownToken, "", u"e"},
+      {u"}", LineError::unknownToken, "", u"}"},
+      {u"~ x", LineError::unknownToken, "", u"~"},
+      {u"A ^", LineError::unknownToken, "41 20", u"^"},
+      {u"goto\t10", LineError::unknownToken, "", u"goto\t10"},
+      {u"{65", LineError::missingBrace, "", u""},
+      {u"AB{", LineError::missingBrace, "41 42", u""},
+      {u"A}{", LineError::unknownToken, "41", u"}{"},
+      {u"A\tB", LineError::invalidCharacter, "41", u""},
+      {u"\u001E", LineError::invalidCharacter, "", u""},
+      {u"caf\u00E9", LineError::unknownToken, "", u"caf\u00E9"},
+      {u"X\u00E9", LineError::invalidCharacter, "58", u""},
+      {u"\uFEFF10 print X", LineError::invalidCharacter, "", u""},
+      {u"\uFFFD", LineError::invalidCharacter, "", u""},
+  };
+  for (const Case& c : cases) {
+    std::string bytes;
+    std::u16string_view word;
+    EXPECT_EQ(c.error, encodeLine(c.line, bytes, word)) << narrow(c.line);
+    EXPECT_EQ(c.bytesBefore, hex(bytes)) << narrow(c.line);
+    if (c.error == LineError::unknownToken) {
+      EXPECT_EQ(c.word, word) << narrow(c.line);
+    }
+  }
+}
+
+struct Conversion {
+  ConversionEnd end;
+  std::string dump;
+};
+
+Conversion convert(MemoryFile input, MemoryFile output = {}) {
+  attachMemoryFile(0, input, false);
+  attachMemoryFile(1, output, true);
+  ConversionEnd end = convertListing();
+  closeAllFiles();
+  return {end, output.bytes};
+}
+
+TEST(LineEncoder, ConvertsTheTwoLineExample) {
+  Conversion result = convert({"10 print \"HI\"\r\n20 goto 10\r\n"});
+  EXPECT_EQ(ConversionEnd::finished, result.end);
+  EXPECT_EQ("31 30 20 74 22 48 49 22 0D 32 30 20 6E 31 30 0D", hex(result.dump));
+}
+
+TEST(LineEncoder, ConvertsLinesUpToTheFirstError) {
+  EXPECT_EQ("", convert({""}).dump);
+  EXPECT_EQ("0D 41 0D", hex(convert({"\nA"}).dump));
+  Conversion result = convert({"A\nB\nC{\nD\nE\n"});
+  EXPECT_EQ(ConversionEnd::listingError, result.end);
+  EXPECT_EQ("41 0D 42 0D 43", hex(result.dump));
+}
+
+TEST(LineEncoder, ReportsReadAndWriteFailures) {
+  MemoryFile unreadable{std::string(3 * kFileBufferSize, 'A')};
+  unreadable.failReadAt = kFileBufferSize + 1;
+  EXPECT_EQ(ConversionEnd::readError, convert(unreadable).end);
+
+  MemoryFile full;
+  full.capacity = 10;
+  std::string listing;
+  for (int i = 0; i < 2000; ++i)
+    listing += "10 print X\n";
+  EXPECT_EQ(ConversionEnd::writeError, convert({listing}, full).end);
+}
+
+}  // namespace

@@ -1,0 +1,7 @@
+#include "converter/converter_run.h"
+#include "services/console.h"
+
+int main(int argc, char** argv) {
+  startRun(argc, argv);
+  endRun(runConverter());
+}

@@ -1,0 +1,7 @@
+#include "lister/lister_run.h"
+#include "services/console.h"
+
+int main(int argc, char** argv) {
+  startRun(argc, argv);
+  endRun(runLister());
+}

@@ -1,0 +1,65 @@
+// Numbered files with a 4096-byte buffer each. Both programs use number 0 for the input and 1 for
+// the output. Failures are reported by results and by fileFailed; nothing here prints.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+constexpr int kFileCount = 4;
+constexpr size_t kFileBufferSize = 4096;
+
+// What an open file needs of the system. Each call moves bytes of one handle; read returns the
+// bytes read (0 at the end of the file) and write the bytes written (fewer than asked is not an
+// error: the rest is offered again), both -1 on failure. Tests put in fakes that fail.
+struct SystemFileOps {
+  long long (*read)(intptr_t handle, unsigned char* data, size_t size);
+  long long (*write)(intptr_t handle, const unsigned char* data, size_t size);
+  bool (*close)(intptr_t handle);
+};
+
+// Opens an existing file for reading; fails on a directory. Also the test of whether an output
+// file exists. A number already open is closed first, even when the open then fails.
+bool openForReading(int number, std::u16string_view path);
+
+// Creates a file for writing, or empties an existing one. Fails, leaving the file untouched, when
+// the path names a file that this program holds open.
+bool createFile(int number, std::u16string_view path);
+
+// Puts an open system handle under a number, read-only or write-only. Used by the two operations
+// above and by tests.
+bool attachFile(int number, intptr_t handle, const SystemFileOps& ops, bool forWriting);
+
+// Writes out pending output and closes. False when any output of this file could not be written
+// or the close failed. A number that is not open is ignored (true).
+bool closeFile(int number);
+bool closeAllFiles();
+
+// True once a read or a write of the file has failed. Reads then behave as at the end of the
+// file and writes are dropped.
+bool fileFailed(int number);
+
+// True when no further byte can be read (end of file or a read error). Consumes nothing.
+bool atEndOfFile(int number);
+
+// The next line, decoded from UTF-8 (ill-formed bytes become U+FFFD), into line. A line ends at
+// CR, LF, CR LF or a zero byte, which are consumed and not part of it; the last line needs no
+// line end. Empty at the end of the file.
+void readLine(int number, std::u16string& line);
+
+// The next byte as a signed value -128..127; 0 when none is left.
+int readByte(int number);
+
+// The next two bytes, low byte first, as a signed value -32768..32767; a byte missing at the end
+// counts as 0.
+int readWord(int number);
+
+// The low 8 bits of value as one byte.
+void writeByte(int number, int value);
+void writeBytes(int number, const char* data, size_t size);
+
+// The text in UTF-8, without byte-order mark or terminator; writeTextLine adds CR LF. Both return
+// the number of bytes given to the file.
+size_t writeText(int number, std::u16string_view text);
+size_t writeTextLine(int number, std::u16string_view text);

@@ -1,0 +1,197 @@
+#include "services/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "tests/memory_file.h"
+
+namespace {
+
+std::vector<std::u16string> readAllLines(MemoryFile& input) {
+  attachMemoryFile(0, input, false);
+  std::vector<std::u16string> lines;
+  std::u16string line;
+  while (!atEndOfFile(0)) {
+    readLine(0, line);
+    lines.push_back(line);
+  }
+  closeFile(0);
+  return lines;
+}
+
+TEST(Files, ReadLineSplitsAtEveryLineEnd) {
+  struct Case {
+    std::string bytes;
+    std::vector<std::u16string> lines;
+  };
+  const Case cases[] = {
+      {"a\r\nb\nc\rd", {u"a", u"b", u"c", u"d"}},
+      {"a\r\n", {u"a"}},
+      {"a\n\n", {u"a", u""}},
+      {"\r\r\n\n", {u"", u"", u""}},
+      {std::string("a\0b", 3), {u"a", u"b"}},
+      {"a\r", {u"a"}},
+      {"\xEF\xBB\xBF"
+       "a",
+       {u"\uFEFFa"}},
+      {"x\xE9y", {u"x\uFFFDy"}},
+      {"", {}},
+  };
+  // Pieces of one byte put every line end on a refill boundary.
+  for (size_t piece : {size_t{1}, size_t{2}, size_t{1} << 20}) {
+    for (const Case& c : cases) {
+      MemoryFile input{c.bytes};
+      input.piece = piece;
+      EXPECT_EQ(c.lines, readAllLines(input)) << "piece " << piece << ", bytes " << c.bytes;
+    }
+  }
+}
+
+TEST(Files, LongLinesSurviveBufferRefills) {
+  std::string first(10000, 'x');
+  std::string second(kFileBufferSize - 1, 'y');  // its CR is the last byte of a block, LF the next
+  MemoryFile input{first + "\n" + second + "\r\nz"};
+  std::vector<std::u16string> lines = readAllLines(input);
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_EQ(std::u16string(10000, u'x'), lines[0]);
+  EXPECT_EQ(std::u16string(kFileBufferSize - 1, u'y'), lines[1]);
+  EXPECT_EQ(u"z", lines[2]);
+}
+
+TEST(Files, SignedBytesAndWords) {
+  MemoryFile input{std::string("\xFF\x7F\x00\xFF\x34\x12\x80", 7)};
+  attachMemoryFile(0, input, false);
+  EXPECT_EQ(-1, readByte(0));
+  EXPECT_EQ(127, readByte(0));
+  EXPECT_EQ(-256, readWord(0));
+  EXPECT_EQ(4660, readWord(0));
+  EXPECT_EQ(128, readWord(0));  // one byte left: the missing high byte counts as 0
+  EXPECT_TRUE(atEndOfFile(0));
+  EXPECT_EQ(0, readByte(0));
+  EXPECT_EQ(0, readWord(0));
+  closeFile(0);
+}
+
+TEST(Files, WritesBytesAndUtf8Text) {
+  MemoryFile output;
+  attachMemoryFile(1, output, true);
+  writeByte(1, 256);
+  writeByte(1, -1);
+  EXPECT_EQ(3u, writeText(1, u"\u25B2"));
+  EXPECT_EQ(0u, writeText(1, u""));
+  EXPECT_EQ(2u, writeTextLine(1, u""));
+  EXPECT_EQ("", output.bytes);  // still buffered
+  EXPECT_TRUE(closeFile(1));
+  EXPECT_EQ(std::string("\x00\xFF\xE2\x96\xB2\r\n", 7), output.bytes);
+  EXPECT_EQ(1, output.closes);
+}
+
+TEST(Files, ShortSystemWritesLoseNothing) {
+  MemoryFile output;
+  output.piece = 1000;
+  attachMemoryFile(1, output, true);
+  std::string expected;
+  for (int i = 0; i < 3 * static_cast<int>(kFileBufferSize) + 17; ++i) {
+    writeByte(1, i);
+    expected.push_back(static_cast<char>(i));
+  }
+  EXPECT_TRUE(closeFile(1));
+  EXPECT_EQ(expected, output.bytes);
+}
+
+TEST(Files, FailedWritesAreReported) {
+  // A full disk during the conversion, and one that only shows when the last bytes are flushed.
+  for (size_t capacity : {size_t{100}, 2 * kFileBufferSize + 1}) {
+    MemoryFile output;
+    output.capacity = capacity;
+    attachMemoryFile(1, output, true);
+    for (size_t i = 0; i < 2 * kFileBufferSize + 50; ++i)
+      writeByte(1, 'x');
+    EXPECT_EQ(capacity < kFileBufferSize, fileFailed(1)) << capacity;
+    EXPECT_FALSE(closeFile(1)) << capacity;
+    EXPECT_LE(output.bytes.size(), capacity);
+  }
+}
+
+TEST(Files, FailedReadEndsTheInputAndIsReported) {
+  MemoryFile input{std::string(3 * kFileBufferSize, 'a')};
+  input.failReadAt = kFileBufferSize + 1;
+  attachMemoryFile(0, input, false);
+  size_t got = 0;
+  while (!atEndOfFile(0)) {
+    readByte(0);
+    ++got;
+  }
+  EXPECT_EQ(kFileBufferSize, got);
+  EXPECT_TRUE(fileFailed(0));
+  closeFile(0);
+}
+
+TEST(Files, ReopeningANumberClosesTheFileFirst) {
+  MemoryFile first;
+  MemoryFile second;
+  attachMemoryFile(1, first, true);
+  writeByte(1, 'a');
+  attachMemoryFile(1, second, true);
+  EXPECT_EQ("a", first.bytes);
+  EXPECT_EQ(1, first.closes);
+  closeAllFiles();
+  EXPECT_EQ(1, second.closes);
+}
+
+class TempFolder {
+ public:
+  TempFolder() {
+    char name[] = "/tmp/files_test.XXXXXX";
+    path_ = mkdtemp(name);
+  }
+  ~TempFolder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+  std::string path(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::u16string u16(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
+
+std::string contentOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Files, CreateRefusesAFileHeldOpenUnderAnyName) {
+  TempFolder folder;
+  std::string input = folder.path("in.txt");
+  std::ofstream(input) << "keep";
+  ASSERT_EQ(0, symlink(input.c_str(), folder.path("link").c_str()));
+  ASSERT_EQ(0, link(input.c_str(), folder.path("hard").c_str()));
+  ASSERT_TRUE(openForReading(0, u16(input)));
+  for (std::string name :
+       {input, folder.path("./in.txt"), folder.path("link"), folder.path("hard")}) {
+    EXPECT_TRUE(openForReading(1, u16(name))) << name;  // the question would be asked
+    EXPECT_FALSE(createFile(1, u16(name))) << name;
+    EXPECT_EQ("keep", contentOf(input)) << name;
+  }
+  closeAllFiles();
+  // Once the input is closed the same path can be created.
+  EXPECT_TRUE(createFile(1, u16(input)));
+  EXPECT_TRUE(closeFile(1));
+  EXPECT_EQ("", contentOf(input));
+}
+
+TEST(Files, DirectoriesAreNeitherReadNorCreated) {
+  TempFolder folder;
+  EXPECT_FALSE(openForReading(0, u16(folder.path(""))));
+  EXPECT_FALSE(createFile(1, u16(folder.path(""))));
+  EXPECT_FALSE(openForReading(0, u16(folder.path("missing"))));
+}
+
+}  // namespace

@@ -1,0 +1,360 @@
+// The console, command line, keys, signals and files on POSIX systems.
+//
+// A hang-up (the terminal going away) must close every file with its buffered bytes written, but
+// no file operation may run inside a signal handler while the main code is in the middle of one.
+// So the SIGHUP handler only raises a flag. The main code acts on the flag before each system
+// call and after each wait; waits use ppoll, which lets SIGHUP in only while it waits, so a
+// hang-up can never slip in between the check and a blocking call.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include "services/console.h"
+#include "services/files.h"
+#include "services/system.h"
+#include "services/text.h"
+
+namespace {
+
+int argumentCount = 0;
+char** arguments = nullptr;
+
+volatile sig_atomic_t hangupPending = 0;
+bool hangingUp = false;
+
+// The terminal settings found when the question began; put back on every way out.
+struct termios savedTerminal;
+volatile sig_atomic_t terminalChanged = 0;
+
+void restoreTerminal() {
+  if (terminalChanged) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    terminalChanged = 0;
+  }
+}
+
+void onHangup(int) {
+  hangupPending = 1;
+}
+
+// Interrupt, quit and terminate end the process at once, as they would without a handler; the
+// handler only gives the terminal back first.
+void onInterrupt(int signalNumber) {
+  restoreTerminal();
+  signal(signalNumber, SIG_DFL);
+  raise(signalNumber);
+}
+
+// Installs handler unless the signal was ignored when the process started (as under nohup).
+void catchSignal(int signalNumber, void (*handler)(int), int flags) {
+  struct sigaction old;
+  if (sigaction(signalNumber, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) return;
+  struct sigaction action = {};
+  action.sa_handler = handler;
+  action.sa_flags = flags;
+  sigemptyset(&action.sa_mask);
+  sigaction(signalNumber, &action, nullptr);
+}
+
+[[noreturn]] void hangUp() {
+  hangingUp = true;
+  restoreTerminal();
+  closeAllFiles();
+  signal(SIGHUP, SIG_DFL);
+  sigset_t hup;
+  sigemptyset(&hup);
+  sigaddset(&hup, SIGHUP);
+  sigprocmask(SIG_UNBLOCK, &hup, nullptr);
+  raise(SIGHUP);
+  _exit(128 + SIGHUP);
+}
+
+void checkHangup() {
+  if (hangupPending && !hangingUp) hangUp();
+}
+
+// Waits until fd is ready for events, or for timeoutMs when fd is -1 (a negative timeout waits
+// for ever). A hang-up ends the wait and is acted on.
+void waitFor(int fd, short events, int timeoutMs) {
+  sigset_t hup;
+  sigset_t previous;
+  sigemptyset(&hup);
+  sigaddset(&hup, SIGHUP);
+  sigprocmask(SIG_BLOCK, &hup, &previous);
+  if (hangupPending && !hangingUp) {
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    hangUp();
+  }
+  sigset_t during = previous;
+  sigdelset(&during, SIGHUP);
+  struct pollfd poller = {fd, events, 0};
+  struct timespec timeout = {timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
+  ppoll(&poller, fd < 0 ? 0 : 1, timeoutMs < 0 ? nullptr : &timeout, &during);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  checkHangup();
+}
+
+// A file descriptor that is not open would be taken by the next open, and the console text
+// would land in the output file, or the question would read the input file.
+void keepStandardDescriptorsOpen() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+      if (opened != fd && opened >= 0) close(opened);
+    }
+  }
+}
+
+std::string pathBytes(std::u16string_view path) {
+  std::string bytes;
+  encodeUtf8(path, bytes);
+  return bytes;
+}
+
+// ---- Files ----
+
+// The files this program holds open, by identity, to refuse creating over one of them.
+struct HeldFile {
+  int fd;
+  dev_t device;
+  ino_t inode;
+  bool canBlock;  // a pipe, terminal or device: reads and writes wait with ppoll
+};
+constexpr int kHeldCount = kFileCount + 2;
+HeldFile held[kHeldCount];
+int heldCount = 0;
+
+const HeldFile* heldFor(int fd) {
+  for (int i = 0; i < heldCount; ++i) {
+    if (held[i].fd == fd) return &held[i];
+  }
+  return nullptr;
+}
+
+bool isHeld(const struct stat& status) {
+  for (int i = 0; i < heldCount; ++i) {
+    if (held[i].device == status.st_dev && held[i].inode == status.st_ino) return true;
+  }
+  return false;
+}
+
+bool hold(int fd, const struct stat& status, intptr_t& handle) {
+  if (heldCount == kHeldCount) {
+    close(fd);
+    return false;
+  }
+  held[heldCount++] = {fd, status.st_dev, status.st_ino, !S_ISREG(status.st_mode)};
+  handle = fd;
+  return true;
+}
+
+long long readFile(intptr_t handle, unsigned char* data, size_t size) {
+  int fd = static_cast<int>(handle);
+  const HeldFile* file = heldFor(fd);
+  for (;;) {
+    checkHangup();
+    // A FIFO without a writer yet would read as ended; waiting first also waits for the writer.
+    if (file != nullptr && file->canBlock) waitFor(fd, POLLIN, -1);
+    ssize_t got = read(fd, data, size);
+    if (got >= 0) return got;
+    if (errno != EINTR && errno != EAGAIN) return -1;
+  }
+}
+
+long long writeFile(intptr_t handle, const unsigned char* data, size_t size) {
+  int fd = static_cast<int>(handle);
+  for (;;) {
+    checkHangup();
+    ssize_t put = write(fd, data, size);
+    if (put >= 0) return put;
+    if (errno == EAGAIN) {
+      waitFor(fd, POLLOUT, -1);
+    } else if (errno != EINTR) {
+      return -1;
+    }
+  }
+}
+
+bool closeHeldFile(intptr_t handle) {
+  int fd = static_cast<int>(handle);
+  for (int i = 0; i < heldCount; ++i) {
+    if (held[i].fd == fd) {
+      held[i] = held[--heldCount];
+      break;
+    }
+  }
+  // After a close interrupted by a signal the descriptor is gone on Linux: never close twice.
+  return close(fd) == 0 || errno == EINTR;
+}
+
+// ---- Keys ----
+
+// Bytes read from the standard input and not yet given out as keys.
+unsigned char keyBytes[64];
+size_t keyCount = 0;
+bool keysEnded = false;
+bool keysFromTerminal = false;
+
+// Takes one whole character off the front of keyBytes into key; false when more bytes are needed.
+bool takeKey(std::u16string& key) {
+  if (keyCount == 0) return false;
+  unsigned char lead = keyBytes[0];
+  size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 1;
+  // A sequence ends early at its first byte that cannot continue it.
+  size_t taken = 1;
+  while (taken < length && taken < keyCount && (keyBytes[taken] & 0xC0) == 0x80)
+    ++taken;
+  if (taken < length && taken == keyCount && !keysEnded) return false;
+  decodeUtf8(std::string_view(reinterpret_cast<const char*>(keyBytes), taken), Utf8Errors::replace,
+             key);
+  if (key.size() > 1 && !(key[0] >= 0xD800 && key[0] < 0xDC00)) key.resize(1);
+  keyCount -= taken;
+  for (size_t i = 0; i < keyCount; ++i)
+    keyBytes[i] = keyBytes[taken + i];
+  return true;
+}
+
+}  // namespace
+
+// ---- Run and console ----
+
+void startRun(int argc, char** argv) {
+  argumentCount = argc;
+  arguments = argv;
+  keepStandardDescriptorsOpen();
+  // A hang-up is acted on by the main code; blocking calls return early on it.
+  catchSignal(SIGHUP, onHangup, 0);
+  catchSignal(SIGINT, onInterrupt, SA_RESETHAND | SA_NODEFER);
+  catchSignal(SIGQUIT, onInterrupt, SA_RESETHAND | SA_NODEFER);
+  catchSignal(SIGTERM, onInterrupt, SA_RESETHAND | SA_NODEFER);
+  // A reader that goes away must show as a failed write, not end the process silently.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+void exitProcess(int status) {
+  restoreTerminal();
+  std::exit(status);
+}
+
+void printLine(std::u16string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size() + 1);
+  encodeUtf8(text, bytes);
+  bytes.push_back('\n');
+  const char* data = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    checkHangup();
+    ssize_t put = write(STDOUT_FILENO, data, left);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return;  // nobody to tell
+    }
+    data += put;
+    left -= static_cast<size_t>(put);
+  }
+}
+
+int parameterCount() {
+  return argumentCount - 1;
+}
+
+std::u16string parameterAt(int index) {
+  std::u16string parameter;
+  if (index >= 0 && index + 1 < argumentCount) {
+    decodeUtf8(arguments[index + 1], Utf8Errors::escape, parameter);
+  }
+  return parameter;
+}
+
+void delayMs(int milliseconds) {
+  waitFor(-1, 0, milliseconds);
+}
+
+void beginKeyInput() {
+  keyCount = 0;
+  keysEnded = false;
+  keysFromTerminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
+  if (!keysFromTerminal) return;
+  struct termios keys = savedTerminal;
+  keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  // Enter gives CR, as its key does everywhere else.
+  keys.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
+  keys.c_cc[VMIN] = 1;
+  keys.c_cc[VTIME] = 0;
+  terminalChanged = 1;
+  tcsetattr(STDIN_FILENO, TCSANOW, &keys);
+}
+
+void endKeyInput() {
+  restoreTerminal();
+}
+
+KeyRead readKey(std::u16string& key) {
+  key.clear();
+  for (;;) {
+    checkHangup();
+    if (takeKey(key)) {
+      // A key from a pipe or a file is one character; its line ends are not keys.
+      if (!keysFromTerminal && (key == u"\r" || key == u"\n")) {
+        key.clear();
+        continue;
+      }
+      return KeyRead::key;
+    }
+    if (keysEnded) return KeyRead::closed;
+    struct pollfd poller = {STDIN_FILENO, POLLIN, 0};
+    if (poll(&poller, 1, 0) <= 0) return KeyRead::none;
+    ssize_t got = read(STDIN_FILENO, keyBytes + keyCount, sizeof keyBytes - keyCount);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) return KeyRead::none;
+    if (got <= 0) {
+      keysEnded = true;
+      continue;
+    }
+    // A terminal sends the escape sequence of an arrow or function key in one piece; such keys
+    // carry no character.
+    if (keysFromTerminal && keyBytes[keyCount] == 0x1B && got > 1) continue;
+    keyCount += static_cast<size_t>(got);
+  }
+}
+
+// ---- Files ----
+
+const SystemFileOps systemFileOps = {readFile, writeFile, closeHeldFile};
+
+bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
+  std::string bytes = pathBytes(path);
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer before the question could be asked.
+  int fd = open(bytes.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat status;
+  if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    close(fd);
+    return false;
+  }
+  return hold(fd, status, handle);
+}
+
+bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
+  std::string bytes = pathBytes(path);
+  int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  int fd = open(bytes.c_str(), O_RDWR | O_CREAT | flags, 0666);
+  if (fd < 0) fd = open(bytes.c_str(), O_WRONLY | flags);
+  if (fd < 0) return false;
+  // The identity is taken from the opened file itself, so a link or a rename in between cannot
+  // lead to emptying a file that is held open.
+  struct stat status;
+  if (fstat(fd, &status) != 0 || isHeld(status) ||
+      (S_ISREG(status.st_mode) && ftruncate(fd, 0) != 0)) {
+    close(fd);
+    return false;
+  }
+  return hold(fd, status, handle);
+}

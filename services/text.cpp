@@ -1,0 +1,220 @@
+#include "services/text.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Code units first, first + stride, ..., last map to unit + delta; delta is stored modulo 2^16.
+struct CaseRange {
+  char16_t first;
+  char16_t last;
+  uint16_t delta;
+  uint16_t stride;
+};
+
+#include "services/case_table.inc"
+
+template <size_t N>
+char16_t mapCase(const CaseRange (&ranges)[N], char16_t unit) {
+  const CaseRange* end = ranges + N;
+  // The first range that starts after unit; the one before it is the only candidate.
+  const CaseRange* next = std::upper_bound(
+      ranges, end, unit, [](char16_t u, const CaseRange& range) { return u < range.first; });
+  if (next == ranges) return unit;
+  const CaseRange& range = next[-1];
+  if (unit > range.last || (unit - range.first) % range.stride != 0) return unit;
+  return static_cast<char16_t>(unit + range.delta);
+}
+
+constexpr char16_t kReplacement = 0xFFFD;
+constexpr char16_t kEscapeBase = 0xDC00;
+
+bool isHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+}  // namespace
+
+char16_t upperOf(char16_t unit) {
+  if (unit < 0x80) return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 0x20) : unit;
+  return mapCase(kUpperRanges, unit);
+}
+
+char16_t lowerOf(char16_t unit) {
+  if (unit < 0x80) return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + 0x20) : unit;
+  return mapCase(kLowerRanges, unit);
+}
+
+std::u16string toUpper(std::u16string_view text) {
+  std::u16string result(text);
+  for (char16_t& unit : result)
+    unit = upperOf(unit);
+  return result;
+}
+
+std::u16string toLower(std::u16string_view text) {
+  std::u16string result(text);
+  for (char16_t& unit : result)
+    unit = lowerOf(unit);
+  return result;
+}
+
+size_t formatDecimal(int64_t value, char* out) {
+  // Unsigned negation is defined for every value, the most negative one included.
+  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  char digits[kMaxDecimalLength];
+  char* start = digits + kMaxDecimalLength;
+  do {
+    *--start = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--start = '-';
+  size_t length = static_cast<size_t>(digits + kMaxDecimalLength - start);
+  std::memcpy(out, start, length);
+  return length;
+}
+
+std::u16string decimalText(int64_t value) {
+  char digits[kMaxDecimalLength];
+  size_t length = formatDecimal(value, digits);
+  return std::u16string(digits, digits + length);
+}
+
+void decodeUtf8(std::string_view bytes, Utf8Errors errors, std::u16string& out) {
+  // No input byte gives more than one code unit (four bytes give two), so bytes.size() units
+  // are enough; the string is cut to size at the end.
+  size_t start = out.size();
+  out.resize(start + bytes.size());
+  char16_t* dst = &out[start];
+  const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t size = bytes.size();
+  size_t i = 0;
+  while (i < size) {
+    // Eight ASCII bytes at a time: the common case for listings.
+    while (i + 8 <= size) {
+      uint64_t word;
+      std::memcpy(&word, src + i, 8);
+      if ((word & 0x8080808080808080u) != 0) break;
+      for (size_t k = 0; k < 8; ++k)
+        dst[k] = src[i + k];
+      dst += 8;
+      i += 8;
+    }
+    if (i == size) break;
+    unsigned char lead = src[i];
+    if (lead < 0x80) {
+      *dst++ = lead;
+      ++i;
+      continue;
+    }
+    // The bounds of the second byte exclude overlong forms, surrogates and values above U+10FFFF.
+    size_t continuations = 0;
+    uint32_t code = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      continuations = 1;
+      code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      continuations = 2;
+      code = lead & 0x0F;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      continuations = 3;
+      code = lead & 0x07;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    }
+    // Bytes src[i, i + length) so far form the start of a well-formed sequence.
+    size_t length = 1;
+    while (length <= continuations && i + length < size) {
+      unsigned char next = src[i + length];
+      if (next < low || next > high) break;
+      code = (code << 6) | (next & 0x3F);
+      low = 0x80;
+      high = 0xBF;
+      ++length;
+    }
+    if (continuations == 0 || length <= continuations) {
+      // src[i, i + length) is a maximal ill-formed subpart.
+      if (errors == Utf8Errors::replace) {
+        *dst++ = kReplacement;
+      } else {
+        for (size_t k = 0; k < length; ++k)
+          *dst++ = static_cast<char16_t>(kEscapeBase + src[i + k]);
+      }
+    } else if (code < 0x10000) {
+      *dst++ = static_cast<char16_t>(code);
+    } else {
+      code -= 0x10000;
+      *dst++ = static_cast<char16_t>(0xD800 + (code >> 10));
+      *dst++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+    }
+    i += length;
+  }
+  out.resize(static_cast<size_t>(dst - out.data()));
+}
+
+void encodeUtf8(std::u16string_view text, std::string& out) {
+  // No code unit gives more than three bytes (a surrogate pair gives four for two units).
+  size_t start = out.size();
+  out.resize(start + 3 * text.size());
+  char* dst = &out[start];
+  size_t size = text.size();
+  for (size_t i = 0; i < size; ++i) {
+    char16_t unit = text[i];
+    if (unit < 0x80) {
+      *dst++ = static_cast<char>(unit);
+      continue;
+    }
+    uint32_t code = unit;
+    if (isHighSurrogate(unit) && i + 1 < size && isLowSurrogate(text[i + 1])) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
+      *dst++ = static_cast<char>(unit - kEscapeBase);
+      continue;
+    } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
+      code = kReplacement;
+    }
+    if (code < 0x800) {
+      *dst++ = static_cast<char>(0xC0 | (code >> 6));
+    } else if (code < 0x10000) {
+      *dst++ = static_cast<char>(0xE0 | (code >> 12));
+      *dst++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    } else {
+      *dst++ = static_cast<char>(0xF0 | (code >> 18));
+      *dst++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      *dst++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    }
+    *dst++ = static_cast<char>(0x80 | (code & 0x3F));
+  }
+  out.resize(static_cast<size_t>(dst - out.data()));
+}
+
+std::vector<std::u16string> splitCommandLine(std::u16string_view commandLine) {
+  std::vector<std::u16string> words;
+  size_t size = commandLine.size();
+  size_t i = 0;
+  while (true) {
+    while (i < size && commandLine[i] == u' ')
+      ++i;
+    if (i == size) break;
+    // A quoted word ends at the next quote, a bare word at the next space; either way the
+    // delimiter is consumed. A bare word may contain quotes.
+    char16_t delimiter = u' ';
+    if (commandLine[i] == u'"') {
+      delimiter = u'"';
+      ++i;
+    }
+    size_t end = std::min(commandLine.find(delimiter, i), size);
+    words.emplace_back(commandLine.substr(i, end - i));
+    i = end == size ? size : end + 1;
+  }
+  return words;
+}

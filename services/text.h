@@ -1,0 +1,47 @@
+// Text operations shared by both programs. Text inside the programs is UTF-16; files and the
+// POSIX console carry UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Each UTF-16 code unit mapped by Unicode simple case mapping; the length never changes and
+// characters without case (digits, signs, arrows) stay as they are.
+std::u16string toUpper(std::u16string_view text);
+std::u16string toLower(std::u16string_view text);
+char16_t upperOf(char16_t unit);
+char16_t lowerOf(char16_t unit);
+
+// The most bytes formatDecimal writes: a minus sign and the 19 digits of the most negative value.
+constexpr size_t kMaxDecimalLength = 20;
+
+// Writes value in decimal ASCII to out (at least kMaxDecimalLength bytes): a minus sign when
+// negative, no plus sign, no leading zeros, no terminator. Returns the number of bytes written.
+size_t formatDecimal(int64_t value, char* out);
+std::u16string decimalText(int64_t value);
+
+// What decodeUtf8 makes of bytes that are not well-formed UTF-8.
+enum class Utf8Errors {
+  // U+FFFD for each maximal subpart of an ill-formed sequence (C0 80 gives two): for text read
+  // from files and keys.
+  replace,
+  // Each ill-formed byte b becomes the lone surrogate U+DC00 + b, which encodeUtf8 turns back
+  // into b: for command-line words, so that a path the user typed reaches the system unchanged.
+  escape,
+};
+
+// Appends the UTF-16 form of bytes to out.
+void decodeUtf8(std::string_view bytes, Utf8Errors errors, std::u16string& out);
+
+// Appends the UTF-8 form of text to out. A lone surrogate U+DC80..U+DCFF gives back the byte
+// that decodeUtf8 escaped; any other lone surrogate gives U+FFFD.
+void encodeUtf8(std::u16string_view text, std::string& out);
+
+// Splits a whole command line into words, the program's name first. Words are separated by
+// spaces only; a word that starts with a double quote runs to the next double quote (or the end)
+// and the quotes are not part of it, so "" is an empty word, and characters right after the
+// closing quote start the next word. Other quotes, tabs and backslashes are ordinary characters.
+std::vector<std::u16string> splitCommandLine(std::u16string_view commandLine);
