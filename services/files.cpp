@@ -59,6 +59,15 @@ bool flush(OpenFile& file) {
   return !file.failed;
 }
 
+// The number is made free first, even when the open then fails.
+bool openFile(int number, std::u16string_view path, bool forWriting) {
+  if (number < 0 || number >= kFileCount) return false;
+  closeFile(number);
+  intptr_t handle;
+  bool opened = forWriting ? systemCreateFile(path, handle) : systemOpenForReading(path, handle);
+  return opened && attachFile(number, handle, systemFileOps, forWriting);
+}
+
 }  // namespace
 
 bool attachFile(int number, intptr_t handle, const SystemFileOps& ops, bool forWriting) {
@@ -75,19 +84,11 @@ bool attachFile(int number, intptr_t handle, const SystemFileOps& ops, bool forW
 }
 
 bool openForReading(int number, std::u16string_view path) {
-  if (number < 0 || number >= kFileCount) return false;
-  closeFile(number);
-  intptr_t handle;
-  if (!systemOpenForReading(path, handle)) return false;
-  return attachFile(number, handle, systemFileOps, false);
+  return openFile(number, path, false);
 }
 
 bool createFile(int number, std::u16string_view path) {
-  if (number < 0 || number >= kFileCount) return false;
-  closeFile(number);
-  intptr_t handle;
-  if (!systemCreateFile(path, handle)) return false;
-  return attachFile(number, handle, systemFileOps, true);
+  return openFile(number, path, true);
 }
 
 bool closeFile(int number) {

@@ -1,12 +1,7 @@
 #include "services/files.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "tests/memory_file.h"
@@ -143,55 +138,6 @@ TEST(Files, ReopeningANumberClosesTheFileFirst) {
   EXPECT_EQ(1, first.closes);
   closeAllFiles();
   EXPECT_EQ(1, second.closes);
-}
-
-class TempFolder {
- public:
-  TempFolder() {
-    char name[] = "/tmp/files_test.XXXXXX";
-    path_ = mkdtemp(name);
-  }
-  ~TempFolder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string path(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-std::u16string u16(const std::string& ascii) {
-  return std::u16string(ascii.begin(), ascii.end());
-}
-
-std::string contentOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-TEST(Files, CreateRefusesAFileHeldOpenUnderAnyName) {
-  TempFolder folder;
-  std::string input = folder.path("in.txt");
-  std::ofstream(input) << "keep";
-  ASSERT_EQ(0, symlink(input.c_str(), folder.path("link").c_str()));
-  ASSERT_EQ(0, link(input.c_str(), folder.path("hard").c_str()));
-  ASSERT_TRUE(openForReading(0, u16(input)));
-  for (std::string name :
-       {input, folder.path("./in.txt"), folder.path("link"), folder.path("hard")}) {
-    EXPECT_TRUE(openForReading(1, u16(name))) << name;  // the question would be asked
-    EXPECT_FALSE(createFile(1, u16(name))) << name;
-    EXPECT_EQ("keep", contentOf(input)) << name;
-  }
-  closeAllFiles();
-  // Once the input is closed the same path can be created.
-  EXPECT_TRUE(createFile(1, u16(input)));
-  EXPECT_TRUE(closeFile(1));
-  EXPECT_EQ("", contentOf(input));
-}
-
-TEST(Files, DirectoriesAreNeitherReadNorCreated) {
-  TempFolder folder;
-  EXPECT_FALSE(openForReading(0, u16(folder.path(""))));
-  EXPECT_FALSE(createFile(1, u16(folder.path(""))));
-  EXPECT_FALSE(openForReading(0, u16(folder.path("missing"))));
 }
 
 }  // namespace
