@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,15 +26,6 @@ const std::string kUsage =
     "  Usage:\n"
     "    KALDEX program.txt output.prg\n"
     "\n";
-const std::string kQuestion = "Output file already exists. Overwrite? [y/n]\n";
-const std::string kAborted = "Operation aborted.\n";
-const std::string kCreateError = "An error ocurred while creating the output file: ";
-const std::string kWriteError = "An error occurred while writing the output file: ";
-
-std::string bytes(std::initializer_list<unsigned char> values) {
-  return std::string(values.begin(), values.end());
-}
-
 // A two-line program and its dump, worked out by hand.
 const std::string kListing = "10 print \"HI\"\n20 goto 10\n";
 const std::string kDump = bytes({0x31, 0x30, 0x20, 0x74, 0x22, 0x48, 0x49, 0x22, 0x0D, 0x32, 0x30,
@@ -44,29 +34,8 @@ const std::string kDump = bytes({0x31, 0x30, 0x20, 0x74, 0x22, 0x48, 0x49, 0x22,
 // What an existing output holds before a run; it must survive every run that does not convert.
 const std::string kOldOutput = "OLD OUTPUT";
 
-RunOptions inFolder(const TempFolder& folder) {
-  RunOptions options;
-  options.workingDirectory = folder.path;
-  return options;
-}
-
-// Keys for the question through a pipe; also catches a question asked where none belongs.
-RunOptions withKeys(const TempFolder& folder, const std::string& keys) {
-  RunOptions options = inFolder(folder);
-  options.input = StandardInput::bytes;
-  options.inputBytes = keys;
-  return options;
-}
-
 RunResult runKaldex(const std::vector<std::string>& args, const RunOptions& options) {
   return runProgram(kKaldex, args, options);
-}
-
-// The file's bytes, or nothing when there is no such file.
-std::optional<std::string> contentsOf(const TempFolder& folder, const std::string& name) {
-  std::string path = joinPath(folder.path, name);
-  if (!pathExists(path)) return std::nullopt;
-  return readFileBytes(path);
 }
 
 void giveToUnprivilegedUser(const std::string& path, mode_t mode) {
@@ -377,7 +346,7 @@ TEST(KaldexFiles, ReadErrorIsReported) {
   RunResult result = runKaldex({"/proc/self/mem", "out.prg"}, inFolder(folder));
 
   EXPECT_EQ(exitedWith(1), result.end);
-  EXPECT_EQ("An error occurred while reading the input file: /proc/self/mem\n\n", result.output);
+  EXPECT_EQ(kReadError + "/proc/self/mem\n\n", result.output);
   EXPECT_EQ("", contentsOf(folder, "out.prg"));
 }
 
@@ -583,10 +552,8 @@ TEST(KaldexConversion, LargeListingConvertsByteForByte) {
   EXPECT_EQ("", result.output);
   std::optional<std::string> written = contentsOf(folder, "out.prg");
   ASSERT_TRUE(written.has_value());
-  // Compared by size and first differing position: megabytes of text are no help in a report.
   EXPECT_EQ(dump.size(), written->size());
-  auto mismatch = std::mismatch(dump.begin(), dump.end(), written->begin(), written->end());
-  EXPECT_EQ(dump.size(), static_cast<size_t>(mismatch.first - dump.begin()));
+  EXPECT_EQ(dump.size(), sharedPrefixLength(dump, *written));
 }
 
 TEST(KaldexExamples, EveryExampleConverts) {

@@ -203,6 +203,21 @@ bool pathExists(const std::string& path) {
   return lstat(path.c_str(), &status) == 0;
 }
 
+std::optional<std::string> contentsOf(const TempFolder& folder, const std::string& name) {
+  std::string path = joinPath(folder.path, name);
+  if (!pathExists(path)) return std::nullopt;
+  return readFileBytes(path);
+}
+
+std::string bytes(std::initializer_list<unsigned char> values) {
+  return std::string(values.begin(), values.end());
+}
+
+size_t sharedPrefixLength(std::string_view left, std::string_view right) {
+  auto mismatch = std::mismatch(left.begin(), left.end(), right.begin(), right.end());
+  return static_cast<size_t>(mismatch.first - left.begin());
+}
+
 std::vector<std::string> folderEntries(const std::string& path) {
   std::vector<std::string> names;
   DIR* folder = opendir(path.c_str());
@@ -334,6 +349,19 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   RunningProgram running;
   if (!startProgram(running, program, args, options)) return RunResult{};
   return finishProgram(running);
+}
+
+RunOptions inFolder(const TempFolder& folder) {
+  RunOptions options;
+  options.workingDirectory = folder.path;
+  return options;
+}
+
+RunOptions withKeys(const TempFolder& folder, const std::string& keys) {
+  RunOptions options = inFolder(folder);
+  options.input = StandardInput::bytes;
+  options.inputBytes = keys;
+  return options;
 }
 
 bool kernelKeepsEmptyArgv() {

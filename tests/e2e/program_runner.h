@@ -7,6 +7,9 @@
 #include <sys/types.h>
 #include <termios.h>
 
+#include <cstddef>
+#include <initializer_list>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -36,6 +39,16 @@ std::string readFileBytes(const std::string& path);
 
 // True when the path names anything, a dangling symbolic link included.
 bool pathExists(const std::string& path);
+
+// The bytes of the named file in the folder, or nothing when there is no such file.
+std::optional<std::string> contentsOf(const TempFolder& folder, const std::string& name);
+
+// Bytes given by value, for data that is not text.
+std::string bytes(std::initializer_list<unsigned char> values);
+
+// How many bytes from the start both hold alike. Long data is compared by this and by size: the
+// position of the first difference says more in a report than megabytes of text.
+size_t sharedPrefixLength(std::string_view left, std::string_view right);
 
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::string> folderEntries(const std::string& path);
@@ -91,6 +104,19 @@ RunResult finishProgram(RunningProgram& running);
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& options);
+
+// A run in the folder with /dev/null as standard input.
+RunOptions inFolder(const TempFolder& folder);
+
+// Keys for the question through a pipe; also catches a question asked where none belongs.
+RunOptions withKeys(const TempFolder& folder, const std::string& keys);
+
+// What both programs print about their files, word for word, misspelling included.
+inline const std::string kQuestion = "Output file already exists. Overwrite? [y/n]\n";
+inline const std::string kAborted = "Operation aborted.\n";
+inline const std::string kCreateError = "An error ocurred while creating the output file: ";
+inline const std::string kWriteError = "An error occurred while writing the output file: ";
+inline const std::string kReadError = "An error occurred while reading the input file: ";
 
 // True when this kernel gives a program started with an empty argv no arguments at all; newer
 // Linux kernels put an empty name in its place.
