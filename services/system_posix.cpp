@@ -2,9 +2,9 @@
 //
 // A hang-up (the terminal going away) must close every file with its buffered bytes written, but
 // no file operation may run inside a signal handler while the main code is in the middle of one.
-// So the SIGHUP handler only raises a flag. The main code acts on the flag before each system
-// call and after each wait; waits use ppoll, which lets SIGHUP in only while it waits, so a
-// hang-up can never slip in between the check and a blocking call.
+// So the SIGHUP handler only raises a flag, and blocking calls return early on it. The main code
+// acts on the flag before each system call and after each wait. A wait holds SIGHUP back from its
+// check until ppoll lets it in, so a hang-up cannot slip in between the check and the wait.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -45,10 +45,10 @@ void onHangup(int) {
 }
 
 // Interrupt, quit and terminate end the process at once, as they would without a handler; the
-// handler only gives the terminal back first.
+// handler only gives the terminal back first. It is installed to be reset on entry, so raising
+// the signal again ends the process.
 void onInterrupt(int signalNumber) {
   restoreTerminal();
-  signal(signalNumber, SIG_DFL);
   raise(signalNumber);
 }
 
@@ -229,7 +229,6 @@ void startRun(int argc, char** argv) {
   argumentCount = argc;
   arguments = argv;
   keepStandardDescriptorsOpen();
-  // A hang-up is acted on by the main code; blocking calls return early on it.
   catchSignal(SIGHUP, onHangup, 0);
   catchSignal(SIGINT, onInterrupt, SA_RESETHAND | SA_NODEFER);
   catchSignal(SIGQUIT, onInterrupt, SA_RESETHAND | SA_NODEFER);
