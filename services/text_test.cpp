@@ -62,19 +62,11 @@ TEST(Text, DecodeUtf8Replace) {
     EXPECT_EQ(c.text, decode(c.bytes, Utf8Errors::replace)) << c.bytes;
 }
 
-TEST(Text, Utf8Appends) {
+TEST(Text, DecodeUtf8ReadsOnlyTheViewAndAppends) {
+  // The byte after the view would complete what the view holds.
   std::u16string text = u"x";
-  decodeUtf8("\xC3\xA9", Utf8Errors::replace, text);
-  EXPECT_EQ(u"x\xE9", text);
-  std::string bytes = "y";
-  encodeUtf8(u"\xE9", bytes);
-  EXPECT_EQ("y\xC3\xA9", bytes);
-}
-
-TEST(Text, DecodeUtf8ReadsOnlyTheView) {
-  // The bytes after each view would complete what the view holds.
-  EXPECT_EQ(u"\xFFFD", decode(std::string_view("\xC3\xA9", 1), Utf8Errors::replace));
-  EXPECT_EQ(u"abcdefg", decode(std::string_view("abcdefgh", 7), Utf8Errors::replace));
+  decodeUtf8(std::string_view("\xC3\xA9", 1), Utf8Errors::replace, text);
+  EXPECT_EQ(u"x\xFFFD", text);
 }
 
 TEST(Text, DecodeUtf8Escape) {
@@ -147,13 +139,10 @@ TEST(Text, CaseOfUnits) {
     char16_t lower;
   };
   const Case cases[] = {
-      {u'a', u'A', u'a'},       {u'Z', u'Z', u'z'},       {u'5', u'5', u'5'},
-      {0x00E9, 0x00C9, 0x00E9}, {0x00C9, 0x00C9, 0x00E9}, {0x00FF, 0x0178, 0x00FF},
-      {0x0178, 0x0178, 0x00FF}, {0x00DF, 0x00DF, 0x00DF}, {0x00D7, 0x00D7, 0x00D7},
-      {0x00F7, 0x00F7, 0x00F7}, {0x00B5, 0x039C, 0x00B5}, {0x0136, 0x0136, 0x0137},
-      {0x0130, 0x0130, u'i'},   {0x0131, u'I', 0x0131},   {0x1F80, 0x1F88, 0x1F80},
-      {0x1F88, 0x1F88, 0x1F80}, {0x1D79, 0xA77D, 0x1D79}, {0xA77D, 0xA77D, 0x1D79},
-      {0x25B2, 0x25B2, 0x25B2}, {0xFF41, 0xFF21, 0xFF41}, {0xD801, 0xD801, 0xD801},
+      {u'a', u'A', u'a'},       {u'5', u'5', u'5'},       {0x00E9, 0x00C9, 0x00E9},
+      {0x00FF, 0x0178, 0x00FF}, {0x00DF, 0x00DF, 0x00DF}, {0x0130, 0x0130, u'i'},
+      {0x1F80, 0x1F88, 0x1F80}, {0x1D79, 0xA77D, 0x1D79}, {0x25B2, 0x25B2, 0x25B2},
+      {0x0136, 0x0136, 0x0137}, {0xD801, 0xD801, 0xD801},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.upper, upperOf(c.unit)) << std::hex << c.unit;
