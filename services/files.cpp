@@ -179,17 +179,3 @@ void writeByte(int number, int value) {
   file->buffer[file->end++] = static_cast<unsigned char>(value);
   if (file->end == kFileBufferSize) flush(*file);
 }
-
-size_t writeText(int number, std::u16string_view text) {
-  if (text.empty()) return 0;
-  std::string bytes;
-  encodeUtf8(text, bytes);
-  writeBytes(number, bytes.data(), bytes.size());
-  return bytes.size();
-}
-
-size_t writeTextLine(int number, std::u16string_view text) {
-  size_t size = writeText(number, text);
-  writeBytes(number, "\r\n", 2);
-  return size + 2;
-}

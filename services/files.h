@@ -58,8 +58,3 @@ int readWord(int number);
 // The low 8 bits of value as one byte.
 void writeByte(int number, int value);
 void writeBytes(int number, const char* data, size_t size);
-
-// The text in UTF-8, without byte-order mark or terminator; writeTextLine adds CR LF. Both return
-// the number of bytes given to the file.
-size_t writeText(int number, std::u16string_view text);
-size_t writeTextLine(int number, std::u16string_view text);
