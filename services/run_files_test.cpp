@@ -1,0 +1,24 @@
+#include "services/run_files.h"
+
+#include <gtest/gtest.h>
+
+#include "converter/converter_run.h"
+#include "lister/lister_run.h"
+#include "services/console.h"
+
+namespace {
+
+// Linux gives a process started with an empty argv an empty name, so only a run in process
+// reaches the case of a command line without even the program's name.
+TEST(RunFiles, StartWithoutEvenANameOpensTheEmptyPath) {
+  char* noArguments[] = {nullptr};
+  startRun(0, noArguments);
+  EXPECT_EQ(-1, parameterCount());
+  for (int (*run)() : {runConverter, runLister}) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(kExitFailure, run());
+    EXPECT_EQ("Can't open file: \n\n", testing::internal::GetCapturedStdout());
+  }
+}
+
+}  // namespace
