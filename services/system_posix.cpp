@@ -18,6 +18,7 @@
 
 #include "services/console.h"
 #include "services/files.h"
+#include "services/key_bytes.h"
 #include "services/system.h"
 #include "services/text.h"
 
@@ -196,29 +197,20 @@ bool closeHeldFile(intptr_t handle) {
 
 // ---- Keys ----
 
-// Bytes read from the standard input and not yet given out as keys.
-unsigned char keyBytes[64];
-size_t keyCount = 0;
-bool keysEnded = false;
+KeyBytes keys;
 bool keysFromTerminal = false;
 
-// Takes one whole character off the front of keyBytes into key; false when more bytes are needed.
-bool takeKey(std::u16string& key) {
-  if (keyCount == 0) return false;
-  unsigned char lead = keyBytes[0];
-  size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 1;
-  // A sequence ends early at its first byte that cannot continue it.
-  size_t taken = 1;
-  while (taken < length && taken < keyCount && (keyBytes[taken] & 0xC0) == 0x80)
-    ++taken;
-  if (taken < length && taken == keyCount && !keysEnded) return false;
-  decodeUtf8(std::string_view(reinterpret_cast<const char*>(keyBytes), taken), Utf8Errors::replace,
-             key);
-  if (key.size() > 1 && !(key[0] >= 0xD800 && key[0] < 0xDC00)) key.resize(1);
-  keyCount -= taken;
-  for (size_t i = 0; i < keyCount; ++i)
-    keyBytes[i] = keyBytes[taken + i];
-  return true;
+long long readKeyBytes(unsigned char* data, size_t size) {
+  checkHangup();
+  struct pollfd poller = {STDIN_FILENO, POLLIN, 0};
+  if (poll(&poller, 1, 0) <= 0) return 0;
+  ssize_t got = read(STDIN_FILENO, data, size);
+  if (got < 0) return errno == EINTR || errno == EAGAIN ? 0 : -1;
+  if (got == 0) return -1;
+  // A terminal sends the escape sequence of an arrow or function key in one piece; such keys
+  // carry no character.
+  if (keysFromTerminal && data[0] == 0x1B && got > 1) return 0;
+  return got;
 }
 
 }  // namespace
@@ -278,18 +270,18 @@ void delayMs(int milliseconds) {
 }
 
 void beginKeyInput() {
-  keyCount = 0;
-  keysEnded = false;
+  keys.count = 0;
+  keys.ended = false;
   keysFromTerminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
   if (!keysFromTerminal) return;
-  struct termios keys = savedTerminal;
-  keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  struct termios keyMode = savedTerminal;
+  keyMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   // Enter gives CR, as its key does everywhere else.
-  keys.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
-  keys.c_cc[VMIN] = 1;
-  keys.c_cc[VTIME] = 0;
+  keyMode.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
+  keyMode.c_cc[VMIN] = 1;
+  keyMode.c_cc[VTIME] = 0;
   terminalChanged = 1;
-  tcsetattr(STDIN_FILENO, TCSANOW, &keys);
+  tcsetattr(STDIN_FILENO, TCSANOW, &keyMode);
 }
 
 void endKeyInput() {
@@ -297,31 +289,7 @@ void endKeyInput() {
 }
 
 KeyRead readKey(std::u16string& key) {
-  key.clear();
-  for (;;) {
-    checkHangup();
-    if (takeKey(key)) {
-      // A key from a pipe or a file is one character; its line ends are not keys.
-      if (!keysFromTerminal && (key == u"\r" || key == u"\n")) {
-        key.clear();
-        continue;
-      }
-      return KeyRead::key;
-    }
-    if (keysEnded) return KeyRead::closed;
-    struct pollfd poller = {STDIN_FILENO, POLLIN, 0};
-    if (poll(&poller, 1, 0) <= 0) return KeyRead::none;
-    ssize_t got = read(STDIN_FILENO, keyBytes + keyCount, sizeof keyBytes - keyCount);
-    if (got < 0 && (errno == EINTR || errno == EAGAIN)) return KeyRead::none;
-    if (got <= 0) {
-      keysEnded = true;
-      continue;
-    }
-    // A terminal sends the escape sequence of an arrow or function key in one piece; such keys
-    // carry no character.
-    if (keysFromTerminal && keyBytes[keyCount] == 0x1B && got > 1) continue;
-    keyCount += static_cast<size_t>(got);
-  }
+  return nextKey(keys, keysFromTerminal, readKeyBytes, key);
 }
 
 // ---- Files ----

@@ -22,7 +22,7 @@ const std::string kDump = "10 \x74\"HI\"\r20 \x6E"s + "10\r";
 
 }  // namespace
 
-const Program kKaldex = {"KALDEX", KALDEX_PATH,
+const Program kKaldex = {"KALDEX", programPath(KALDEX_PATH, "KALDEX"),
                          "\n"
                          "KALDEX Version 1.2 - Converts a text file To a Bally Basic binary dump\n"
                          "\n"

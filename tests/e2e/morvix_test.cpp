@@ -11,7 +11,7 @@ const std::string kListing = "10 PRINT X\r\n";
 
 }  // namespace
 
-const Program kMorvix = {"MORVIX", MORVIX_PATH,
+const Program kMorvix = {"MORVIX", programPath(MORVIX_PATH, "MORVIX"),
                          "\n"
                          "MORVIX Version 1.2 - Converts a Bally Basic binary dump to a text file\n"
                          "\n"

@@ -45,8 +45,56 @@ std::vector<char*> argvOf(std::vector<std::string>& words) {
     _exit(127);
   }
   alarm(kGuardSeconds);
-  execv(argv[0], argv);
+  execvp(argv[0], argv);
   _exit(127);
+}
+
+const char* windowsPrograms() {
+  const char* folder = std::getenv("E2E_WINDOWS_PROGRAMS");
+  return folder != nullptr && *folder != '\0' ? folder : nullptr;
+}
+
+std::string wine() {
+  const char* chosen = std::getenv("E2E_WINE");
+  if (chosen != nullptr && *chosen != '\0') return chosen;
+  const char* debian = "/usr/lib/wine/wine64";
+  return access(debian, X_OK) == 0 ? debian : "wine";
+}
+
+// UTF-16LE with CR LF, as a Windows program writes to a pipe, as UTF-8 with LF. A byte left over
+// at the end is kept as it is, so that it shows in a comparison.
+std::string consoleTextOfWindows(const std::string& bytes) {
+  std::u16string units;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                          static_cast<unsigned char>(bytes[i + 1]) << 8));
+  }
+  std::string text;
+  for (size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (c == u'\r' && i + 1 < units.size() && units[i + 1] == u'\n') continue;
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      text += static_cast<char>(c);
+    } else if (c < 0x800) {
+      text += static_cast<char>(0xC0 | c >> 6);
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      text += static_cast<char>(0xE0 | c >> 12);
+      text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      text += static_cast<char>(0xF0 | c >> 18);
+      text += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  if (bytes.size() % 2 != 0) text += bytes.back();
+  return text;
 }
 
 int endOf(pid_t pid) {
@@ -56,6 +104,15 @@ int endOf(pid_t pid) {
 }
 
 }  // namespace
+
+bool testingWindowsPrograms() {
+  return windowsPrograms() != nullptr;
+}
+
+std::string programPath(const std::string& builtPath, const std::string& name) {
+  if (!testingWindowsPrograms()) return builtPath;
+  return (std::filesystem::path(windowsPrograms()) / (name + ".exe")).string();
+}
 
 TempFolder::TempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "e2e-XXXXXX").string();
@@ -85,6 +142,7 @@ RunResult runProgram(const std::string& program, const TempFolder& folder,
                      const std::vector<std::string>& args, const RunOptions& options) {
   ::signal(SIGPIPE, SIG_IGN);  // a program that ends without reading its keys must not end us
   std::vector<std::string> words = {program};
+  if (testingWindowsPrograms()) words.insert(words.begin(), wine());
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv = argvOf(words);
   int output[2];
@@ -119,12 +177,14 @@ RunResult runProgram(const std::string& program, const TempFolder& folder,
     result.console.append(buffer, got);
   close(output[0]);
   result.end = endOf(pid);
+  if (testingWindowsPrograms()) result.console = consoleTextOfWindows(result.console);
   return result;
 }
 
 Terminal::Terminal(const std::string& program, const TempFolder& folder,
                    const std::vector<std::string>& args) {
   std::vector<std::string> words = {program};
+  if (testingWindowsPrograms()) words.insert(words.begin(), wine());
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv = argvOf(words);
   int slave = -1;

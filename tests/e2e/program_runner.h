@@ -12,6 +12,18 @@
 #include <string>
 #include <vector>
 
+// The tests run the programs of this build, or, when the environment variable
+// E2E_WINDOWS_PROGRAMS names a folder, the Windows programs in it under Wine (E2E_WINE, by
+// default Debian's wine64). Their console text, UTF-16LE with CR LF, is then read as UTF-8 with
+// LF, so that both are held to the same texts.
+bool testingWindowsPrograms();
+std::string programPath(const std::string& builtPath, const std::string& name);
+
+// Cases that cannot happen on Windows (terminals, signals, POSIX files and permissions) are
+// skipped there, with the reason shown.
+#define SKIP_ON_WINDOWS(reason) \
+  if (testingWindowsPrograms()) GTEST_SKIP() << "POSIX only: " reason
+
 // One program under test, with a small input file and the output it makes of it.
 struct Program {
   std::string name;
