@@ -124,7 +124,6 @@ TEST(Kaldex, Conversions2000Baud) {
       {"-2k", "", "", "\x00\xFF"s},
       // After an error: the records before it, no end marker.
       {"-2K", "10 X\n\n30 Y\n", lineNumberError + "2\n\n\n", "\x0A\x00X\r"s},
-      {"-2k", "10 X\n print Y\n", lineNumberError + "2\n print Y\n\n", "\x0A\x00X\r"s},
       {"-2K", "10 X\n-256 Y\n", rangeError + "2\n-256 Y\n\n", "\x0A\x00X\r"s},
       {"-2k", "40000 X\n", rangeError + "1\n40000 X\n\n", ""},
       // The number word is written before the content is encoded.
