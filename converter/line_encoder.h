@@ -10,7 +10,7 @@ enum class LineError {
   invalidCharacter,      // a tab, another control character, or any character above 127
   unknownToken,          // a word that is not in the input table
   missingBrace,          // a "{" without a "}" after it on the same line
-  missingLineNumber,     // 2000-baud layout: the line does not begin with "-" or a digit
+  missingLineNumber,     // 2000-baud layout: the line does not begin with digits or "-" and digits
   lineNumberOutOfRange,  // 2000-baud layout: outside -32768..32767, or the end marker -256
 };
 
