@@ -14,12 +14,23 @@ constexpr char16_t kFirstLiteral = dump::kErase;
 constexpr char16_t kLastLiteral = dump::kLastPrintable;
 constexpr char16_t kWordLast = 127;  // 94..127 but "{" begin a word
 
+// A line number word holds -32768..32767; -256 is taken by the end marker.
+constexpr int64_t kLowestLineNumber = -32768;
+constexpr int64_t kHighestLineNumber = 32767;
+
 int digitValue(char16_t c, int base) {
   int value = base;  // not a digit
   if (c >= u'0' && c <= u'9') value = c - u'0';
   if (c >= u'A' && c <= u'F') value = c - u'A' + 10;
   if (c >= u'a' && c <= u'f') value = c - u'a' + 10;
   return value < base ? value : -1;
+}
+
+// A 16-bit word of a 2000-baud dump, low byte first, in two's complement.
+void appendWord(std::string& bytes, int value) {
+  uint16_t word = static_cast<uint16_t>(value);
+  bytes.push_back(static_cast<char>(word & 0xFF));
+  bytes.push_back(static_cast<char>(word >> 8));
 }
 
 }  // namespace
@@ -76,7 +87,26 @@ LineError encodeLine(std::u16string_view line, std::string& bytes, std::u16strin
   return LineError::none;
 }
 
-ConversionEnd convertListing() {
+LineError parseLineNumber(std::u16string_view line, int& number, size_t& contentStart) {
+  size_t i = 0;
+  bool negative = i < line.size() && line[i] == u'-';
+  if (negative) ++i;
+  size_t firstDigit = i;
+  // The magnitude stops growing once it is out of range, so that no run of digits can wrap it.
+  int64_t magnitude = 0;
+  for (; i < line.size() && line[i] >= u'0' && line[i] <= u'9'; ++i) {
+    if (magnitude <= -kLowestLineNumber) magnitude = magnitude * 10 + (line[i] - u'0');
+  }
+  if (i == firstDigit) return LineError::missingLineNumber;
+  int64_t value = negative ? -magnitude : magnitude;
+  if (value < kLowestLineNumber || value > kHighestLineNumber || value == dump::kEndMarker)
+    return LineError::lineNumberOutOfRange;
+  number = static_cast<int>(value);
+  contentStart = i < line.size() && line[i] == u' ' ? i + 1 : i;
+  return LineError::none;
+}
+
+ConversionEnd convertListing(DumpLayout layout) {
   std::u16string line;
   std::string bytes;
   int64_t lineNumber = 0;
@@ -86,7 +116,18 @@ ConversionEnd convertListing() {
     ++lineNumber;
     bytes.clear();
     std::u16string_view word;
-    LineError error = encodeLine(line, bytes, word);
+    std::u16string_view content = line;
+    LineError error = LineError::none;
+    if (layout == DumpLayout::baud2000) {
+      int value = 0;
+      size_t contentStart = 0;
+      error = parseLineNumber(line, value, contentStart);
+      if (error == LineError::none) {
+        appendWord(bytes, value);
+        content.remove_prefix(contentStart);
+      }
+    }
+    if (error == LineError::none) error = encodeLine(content, bytes, word);
     if (error == LineError::none) bytes.push_back(static_cast<char>(dump::kLineEnd));
     writeBytes(1, bytes.data(), bytes.size());
     if (fileFailed(1)) return ConversionEnd::writeError;
@@ -102,6 +143,12 @@ ConversionEnd convertListing() {
           message.append(word);
           message += u"#";
           break;
+        case LineError::missingLineNumber:
+          message = u"Error: missing line number at line " + number;
+          break;
+        case LineError::lineNumberOutOfRange:
+          message = u"Error: line number out of range at line " + number;
+          break;
         default:
           message =
               u"Error: got to end of line without finding right brace to match left brace at "
@@ -115,5 +162,13 @@ ConversionEnd convertListing() {
       return ConversionEnd::listingError;
     }
   }
-  return fileFailed(0) ? ConversionEnd::readError : ConversionEnd::finished;
+  if (fileFailed(0)) return ConversionEnd::readError;
+  if (layout == DumpLayout::baud2000) {
+    // The end marker closes a 2000-baud recording, also one without lines.
+    bytes.clear();
+    appendWord(bytes, dump::kEndMarker);
+    writeBytes(1, bytes.data(), bytes.size());
+    if (fileFailed(1)) return ConversionEnd::writeError;
+  }
+  return ConversionEnd::finished;
 }

@@ -125,15 +125,62 @@ TEST(LineEncoder, StopsAtTheFirstElementInError) {
   }
 }
 
+TEST(LineEncoder, ParseLineNumber) {
+  struct Case {
+    std::u16string line;
+    LineError error;
+    int number;           // when there is no error
+    std::u16string rest;  // the content after the number, when there is no error
+  };
+  const Case cases[] = {
+      {u"10 print X", LineError::none, 10, u"print X"},
+      {u"10", LineError::none, 10, u""},
+      {u"10 ", LineError::none, 10, u""},
+      {u"10  X", LineError::none, 10, u" X"},  // only the first blank belongs to the number
+      {u"10X", LineError::none, 10, u"X"},
+      {u"10\tX", LineError::none, 10, u"\tX"},
+      {u"-0", LineError::none, 0, u""},
+      {u"007 A", LineError::none, 7, u"A"},
+      {u"-5 5", LineError::none, -5, u"5"},
+      {u"32767", LineError::none, 32767, u""},
+      {u"-32768", LineError::none, -32768, u""},
+      {u"-257", LineError::none, -257, u""},
+      {u"-256 X", LineError::lineNumberOutOfRange, 0, u""},
+      {u"32768", LineError::lineNumberOutOfRange, 0, u""},
+      {u"-32769", LineError::lineNumberOutOfRange, 0, u""},
+      {u"0000000000000000000000000000001", LineError::none, 1, u""},
+      {u"18446744073709551616", LineError::lineNumberOutOfRange, 0, u""},  // 2^64 is not 0
+      {u"-18446744073709551617", LineError::lineNumberOutOfRange, 0, u""},
+      {u"", LineError::missingLineNumber, 0, u""},
+      {u"-", LineError::missingLineNumber, 0, u""},
+      {u"- 5", LineError::missingLineNumber, 0, u""},
+      {u"+5", LineError::missingLineNumber, 0, u""},
+      {u" 10", LineError::missingLineNumber, 0, u""},
+      {u"print 10", LineError::missingLineNumber, 0, u""},
+      {u"{49}0", LineError::missingLineNumber, 0, u""},
+      {u"\uFF11", LineError::missingLineNumber, 0, u""},  // a full-width digit is not a digit
+  };
+  for (const Case& c : cases) {
+    int number = 0;
+    size_t contentStart = 0;
+    EXPECT_EQ(c.error, parseLineNumber(c.line, number, contentStart)) << narrow(c.line);
+    if (c.error == LineError::none) {
+      EXPECT_EQ(c.number, number) << narrow(c.line);
+      EXPECT_EQ(c.rest, c.line.substr(contentStart)) << narrow(c.line);
+    }
+  }
+}
+
 struct Conversion {
   ConversionEnd end;
   std::string dump;
 };
 
-Conversion convert(MemoryFile input, MemoryFile output = {}) {
+Conversion convert(MemoryFile input, MemoryFile output = {},
+                   DumpLayout layout = DumpLayout::baud300) {
   attachMemoryFile(0, input, false);
   attachMemoryFile(1, output, true);
-  ConversionEnd end = convertListing();
+  ConversionEnd end = convertListing(layout);
   closeAllFiles();
   return {end, output.bytes};
 }
@@ -163,6 +210,56 @@ TEST(LineEncoder, ReportsReadAndWriteFailures) {
   for (int i = 0; i < 2000; ++i)
     listing += "10 print X\n";
   EXPECT_EQ(ConversionEnd::writeError, convert({listing}, full).end);
+}
+
+Conversion convert2000(std::string listing) {
+  return convert({listing}, {}, DumpLayout::baud2000);
+}
+
+TEST(LineEncoder, WritesTheTwoLineExampleIn2000BaudLayout) {
+  Conversion result = convert2000("10 print \"HI\"\r\n20 goto 10\r\n");
+  EXPECT_EQ(ConversionEnd::finished, result.end);
+  EXPECT_EQ("0A 00 74 22 48 49 22 0D 14 00 6E 31 30 0D 00 FF", hex(result.dump));
+}
+
+TEST(LineEncoder, Writes2000BaudRecordsAndTheEndMarker) {
+  struct Case {
+    std::string listing;
+    ConversionEnd end;
+    std::string dump;  // in hexadecimal
+  };
+  const Case cases[] = {
+      {"", ConversionEnd::finished, "00 FF"},
+      {"10", ConversionEnd::finished, "0A 00 0D 00 FF"},
+      {"-1 X\n32767\n-32768 \n0  ", ConversionEnd::finished,
+       "FF FF 58 0D FF 7F 0D 00 80 0D 00 00 20 0D 00 FF"},
+      {"300 {0}{255}\n", ConversionEnd::finished, "2C 01 00 FF 0D 00 FF"},
+      // An escaped line end is written as asked for: here it starts a record of its own.
+      {"10 A{13}{20}{0}B", ConversionEnd::finished, "0A 00 41 0D 14 00 42 0D 00 FF"},
+      // After an error: the earlier records, the failing line's number word if it was valid and
+      // its elements before the one in error; never the end marker.
+      {"10 A\nB\n30 C", ConversionEnd::listingError, "0A 00 41 0D"},
+      {"10 A\n-256\n", ConversionEnd::listingError, "0A 00 41 0D"},
+      {"10 A\n20 B\tC\n", ConversionEnd::listingError, "0A 00 41 0D 14 00 42"},
+      {"10 hello", ConversionEnd::listingError, "0A 00"},
+  };
+  for (const Case& c : cases) {
+    Conversion result = convert2000(c.listing);
+    EXPECT_EQ(c.end, result.end) << c.listing;
+    EXPECT_EQ(c.dump, hex(result.dump)) << c.listing;
+  }
+}
+
+TEST(LineEncoder, NoEndMarkerAfterAReadFailure) {
+  std::string listing;
+  for (size_t i = 0; i < kFileBufferSize; ++i)
+    listing += "1\n";
+  MemoryFile unreadable{listing};
+  unreadable.failReadAt = kFileBufferSize + 1;
+  Conversion result = convert(unreadable, {}, DumpLayout::baud2000);
+  EXPECT_EQ(ConversionEnd::readError, result.end);
+  EXPECT_EQ(kFileBufferSize / 2 * 3, result.dump.size());  // the records of the lines read
+  EXPECT_EQ("01 00 0D", hex(result.dump.substr(result.dump.size() - 3)));
 }
 
 }  // namespace

@@ -11,12 +11,20 @@
 
 namespace {
 
-// MORVIX dump list -e -n -v, then KALDEX list back: the bytes of back.
-std::string dumpAfterRoundTrip(const TempFolder& folder, const std::string& dump) {
-  RunResult listed = runProgram(kMorvix.path, folder, {dump, "list", "-e", "-n", "-v"});
+// MORVIX dump list -e -n -v, then KALDEX list back: the bytes of back. For the 2000-baud layout
+// -2k and -2K are added.
+std::string dumpAfterRoundTrip(const TempFolder& folder, const std::string& dump,
+                               bool baud2000 = false) {
+  std::vector<std::string> listerArgs = {dump, "list", "-e", "-n", "-v"};
+  std::vector<std::string> converterArgs = {"list", "back"};
+  if (baud2000) {
+    listerArgs.push_back("-2k");
+    converterArgs.push_back("-2K");
+  }
+  RunResult listed = runProgram(kMorvix.path, folder, listerArgs);
   EXPECT_EQ(0, listed.end);
   EXPECT_EQ("", listed.console);
-  RunResult converted = runProgram(kKaldex.path, folder, {"list", "back"});
+  RunResult converted = runProgram(kKaldex.path, folder, converterArgs);
   EXPECT_EQ(0, converted.end);
   EXPECT_EQ("", converted.console);
   return readFile(folder / "back").value_or("");
@@ -53,6 +61,31 @@ TEST(RoundTrip, LargeDumpComesBackByteForByte) {
   writeFile(folder / "big", dump);
 
   std::string back = dumpAfterRoundTrip(folder, "big");
+
+  EXPECT_EQ(dump.size(), back.size());
+  EXPECT_EQ(dump.size(), firstDifference(dump, back));
+}
+
+TEST(RoundTrip, Large2000BaudRecordingComesBackByteForByte) {
+  // Megabytes of records with every number but the end marker and every byte but 13 as content.
+  std::minstd_rand random(2026);
+  std::string dump;
+  while (dump.size() < 3000000) {
+    uint16_t number = static_cast<uint16_t>(random());
+    if (number == 0xFF00) continue;
+    dump.push_back(static_cast<char>(number & 0xFF));
+    dump.push_back(static_cast<char>(number >> 8));
+    for (int length = random() % 60; length > 0; --length) {
+      char byte = static_cast<char>(random());
+      dump.push_back(byte == '\r' ? '\n' : byte);
+    }
+    dump.push_back('\r');
+  }
+  dump += std::string("\x00\xFF", 2);
+  TempFolder folder;
+  writeFile(folder / "big", dump);
+
+  std::string back = dumpAfterRoundTrip(folder, "big", true);
 
   EXPECT_EQ(dump.size(), back.size());
   EXPECT_EQ(dump.size(), firstDifference(dump, back));

@@ -19,6 +19,8 @@ namespace {
 // A two-line program and its dump, worked out by hand: print is 0x74, goto 0x6E.
 const std::string kListing = "10 print \"HI\"\n20 goto 10\n";
 const std::string kDump = "10 \x74\"HI\"\r20 \x6E"s + "10\r";
+// The same program in the 2000-baud layout: line number words 10 and 20, then the end marker.
+const std::string kDump2000 = "\x0A\x00\x74\"HI\"\r\x14\x00\x6E"s + "10\r\x00\xFF"s;
 
 }  // namespace
 
@@ -42,8 +44,11 @@ TEST(Kaldex, OptionsAndPathBytes) {
   };
   const std::string invalid = "Invalid parameter: ";
   const Case cases[] = {
-      {{"in", "out", "-2k"}, "", "out", kDump},
-      {{"in", "out", "-2K", "-2K", "-2k"}, "", "out", kDump},
+      {{"in", "out", "-2k"}, "", "out", kDump2000},
+      {{"in", "out", "-2K", "-2K", "-2k"}, "", "out", kDump2000},
+      // The first two parameters are paths, also when they read "-2K".
+      {{"-2K", "out"}, "Can't open file: -2K\n\n", "out", std::nullopt},
+      {{"in", "-2K"}, "", "-2K", kDump},
       // Options are checked before the input is opened.
       {{"missing", "out", "-v"}, invalid + "-v\n\n", "out", std::nullopt},
       {{"in", "out", "-2K", "bad", "-x"}, invalid + "bad\n\n", "out", std::nullopt},
@@ -97,6 +102,40 @@ TEST(Kaldex, Conversions) {
     writeFile(folder / "in", c.listing);
 
     RunResult result = runProgram(kKaldex.path, folder, {"in", "out"});
+
+    EXPECT_EQ(c.console.empty() ? 0 : 1, result.end);
+    EXPECT_EQ(c.console, result.console);
+    EXPECT_EQ(c.dump, readFile(folder / "out"));
+  }
+}
+
+TEST(Kaldex, Conversions2000Baud) {
+  struct Case {
+    std::string option;
+    std::string listing;
+    std::string console;
+    std::string dump;
+  };
+  const std::string lineNumberError = "Error: missing line number at line ";
+  const std::string rangeError = "Error: line number out of range at line ";
+  const Case cases[] = {
+      {"-2K", kListing, "", kDump2000},
+      {"-2k", "10\r\n-32768 \n32767  X", "", "\x0A\x00\r\x00\x80\r\xFF\x7F X\r\x00\xFF"s},
+      {"-2k", "", "", "\x00\xFF"s},
+      // After an error: the records before it, no end marker.
+      {"-2K", "10 X\n\n30 Y\n", lineNumberError + "2\n\n\n", "\x0A\x00X\r"s},
+      {"-2K", "10 X\n-256 Y\n", rangeError + "2\n-256 Y\n\n", "\x0A\x00X\r"s},
+      {"-2k", "40000 X\n", rangeError + "1\n40000 X\n\n", ""},
+      // The number word is written before the content is encoded.
+      {"-2K", "10 X\n20 Print\n", "Error: unknown token at line 2 - #rint#\n20 Print\n\n",
+       "\x0A\x00X\r\x14\x00P"s},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.option + " " + testing::PrintToString(c.listing));
+    TempFolder folder;
+    writeFile(folder / "in", c.listing);
+
+    RunResult result = runProgram(kKaldex.path, folder, {"in", "out", c.option});
 
     EXPECT_EQ(c.console.empty() ? 0 : 1, result.end);
     EXPECT_EQ(c.console, result.console);
