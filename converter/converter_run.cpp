@@ -6,12 +6,13 @@
 #include "services/console.h"
 #include "services/run_files.h"
 #include "services/text.h"
+#include "services/version.h"
 
 namespace {
 
 const char16_t* const kUsage[] = {
     u"",
-    u"KALDEX Version 1.2 - Converts a text file To a Bally Basic binary dump",
+    u"KALDEX Version " PROGRAM_VERSION u" - Converts a text file To a Bally Basic binary dump",
     u"",
     u"  Usage:",
     u"    KALDEX program.txt output.prg",

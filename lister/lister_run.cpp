@@ -6,12 +6,13 @@
 #include "services/console.h"
 #include "services/run_files.h"
 #include "services/text.h"
+#include "services/version.h"
 
 namespace {
 
 const char16_t* const kUsage[] = {
     u"",
-    u"MORVIX Version 1.2 - Converts a Bally Basic binary dump to a text file",
+    u"MORVIX Version " PROGRAM_VERSION u" - Converts a Bally Basic binary dump to a text file",
     u"",
     u"  Usage:",
     u"    MORVIX program.prg output.txt [-e] [-n] [-v] [-2k]",
