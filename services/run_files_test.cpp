@@ -11,6 +11,10 @@ namespace {
 // Linux gives a process started with an empty argv an empty name, so only a run in process
 // reaches the case of a command line without even the program's name.
 TEST(RunFiles, StartWithoutEvenANameOpensTheEmptyPath) {
+  // Wine hands a program started with an empty command line its own name.
+  if (WINDOWS_BUILD)
+    GTEST_SKIP() << "POSIX only: Windows programs split the system's command "
+                    "line, whose empty form Text.SplitCommandLine covers";
   char* noArguments[] = {nullptr};
   startRun(0, noArguments);
   EXPECT_EQ(-1, parameterCount());

@@ -199,6 +199,7 @@ TEST(BothPrograms, QuestionTakesKeysFromAPipe) {
 }
 
 TEST(BothPrograms, PermissionsOfAnUnprivilegedUser) {
+  SKIP_ON_WINDOWS("file modes and users");
   if (geteuid() != 0) GTEST_SKIP() << "starting a program as another user needs root";
   struct Case {
     std::filesystem::perms input;
@@ -235,6 +236,7 @@ TEST(BothPrograms, PermissionsOfAnUnprivilegedUser) {
 }
 
 TEST(BothPrograms, QuestionOnATerminalTakesKeysAtOnceAndRestoresIt) {
+  SKIP_ON_WINDOWS("pseudo-terminal and signals");
   struct Case {
     const Program* program;
     std::vector<std::string> keys;  // typed one at a time, each once the one before is echoed
