@@ -56,7 +56,12 @@ void renderDump(const ListerOptions& options) {
     int code = readByte(0);
     if (code != dump::kLineEnd) {
       const std::string& piece = pieces.of[static_cast<unsigned char>(code)];
-      writeBytes(1, piece.data(), piece.size());
+      // Most pieces are one character; writeByte spares them the copy of a length.
+      if (piece.size() == 1) {
+        writeByte(1, piece[0]);
+      } else {
+        writeBytes(1, piece.data(), piece.size());
+      }
       continue;
     }
     writeBytes(1, "\r\n", 2);

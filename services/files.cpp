@@ -7,17 +7,16 @@
 
 namespace {
 
-// One numbered file. The buffer holds read-ahead bytes [begin, end) of a file open for reading,
-// or output [begin, end) not yet written of a file open for writing. begin moves as soon as the
-// system takes bytes, so a close at any moment writes each byte exactly once.
+// One numbered file. Its buffer holds the read-ahead of a file open for reading, or output not yet
+// written of a file open for writing: bytes [written, writeNext) of the buffer, where written
+// moves as soon as the system takes bytes, so a close at any moment writes each byte exactly once.
+// The positions in the buffer live in the file's FileCursor.
 struct OpenFile {
   bool open = false;
   bool forWriting = false;
-  bool failed = false;
   intptr_t handle = 0;
   const SystemFileOps* ops = nullptr;
-  size_t begin = 0;
-  size_t end = 0;
+  size_t written = 0;
   unsigned char buffer[kFileBufferSize];
   std::string lineBytes;  // kept between lines so that reading lines does not allocate
 };
@@ -25,7 +24,7 @@ struct OpenFile {
 OpenFile files[kFileCount];
 
 OpenFile* fileFor(int number, bool forWriting) {
-  if (number < 0 || number >= kFileCount) return nullptr;
+  if (!isFileNumber(number)) return nullptr;
   OpenFile& file = files[number];
   if (!file.open || file.forWriting != forWriting) return nullptr;
   return &file;
@@ -33,35 +32,44 @@ OpenFile* fileFor(int number, bool forWriting) {
 
 // Brings in the next block when the read-ahead is used up. False at the end of the file and
 // after a read error.
-bool fill(OpenFile& file) {
-  if (file.begin < file.end) return true;
-  if (file.failed) return false;
-  file.begin = file.end = 0;
+bool fill(int number) {
+  FileCursor& cursor = fileCursors[number];
+  if (cursor.readNext != cursor.readEnd) return true;
+  if (cursor.failed) return false;
+  OpenFile& file = files[number];
+  cursor.readNext = cursor.readEnd = file.buffer;
   long long got = file.ops->read(file.handle, file.buffer, kFileBufferSize);
   if (got < 0) {
-    file.failed = true;
+    cursor.failed = true;
     return false;
   }
-  file.end = static_cast<size_t>(got);
+  cursor.readEnd = file.buffer + got;
   return got > 0;
 }
 
-bool flush(OpenFile& file) {
-  while (file.begin < file.end && !file.failed) {
-    long long put = file.ops->write(file.handle, file.buffer + file.begin, file.end - file.begin);
+// Writes out the buffer and empties it. After a failure the room stays empty, so that every
+// further write comes here and is dropped.
+bool flush(int number) {
+  FileCursor& cursor = fileCursors[number];
+  OpenFile& file = files[number];
+  size_t end = static_cast<size_t>(cursor.writeNext - file.buffer);
+  while (file.written < end && !cursor.failed) {
+    long long put = file.ops->write(file.handle, file.buffer + file.written, end - file.written);
     if (put < 0) {
-      file.failed = true;
+      cursor.failed = true;
     } else {
-      file.begin += static_cast<size_t>(put);
+      file.written += static_cast<size_t>(put);
     }
   }
-  file.begin = file.end = 0;
-  return !file.failed;
+  file.written = 0;
+  cursor.writeNext = file.buffer;
+  cursor.writeEnd = cursor.failed ? file.buffer : file.buffer + kFileBufferSize;
+  return !cursor.failed;
 }
 
 // The number is made free first, even when the open then fails.
 bool openFile(int number, std::u16string_view path, bool forWriting) {
-  if (number < 0 || number >= kFileCount) return false;
+  if (!isFileNumber(number)) return false;
   closeFile(number);
   intptr_t handle;
   bool opened = forWriting ? systemCreateFile(path, handle) : systemOpenForReading(path, handle);
@@ -70,16 +78,23 @@ bool openFile(int number, std::u16string_view path, bool forWriting) {
 
 }  // namespace
 
+FileCursor fileCursors[kFileCount];
+
 bool attachFile(int number, intptr_t handle, const SystemFileOps& ops, bool forWriting) {
-  if (number < 0 || number >= kFileCount) return false;
+  if (!isFileNumber(number)) return false;
   closeFile(number);
   OpenFile& file = files[number];
   file.handle = handle;
   file.ops = &ops;
   file.forWriting = forWriting;
-  file.failed = false;
-  file.begin = file.end = 0;
+  file.written = 0;
   file.open = true;
+  FileCursor& cursor = fileCursors[number];
+  cursor = FileCursor();
+  if (forWriting) {
+    cursor.writeNext = file.buffer;
+    cursor.writeEnd = file.buffer + kFileBufferSize;
+  }
   return true;
 }
 
@@ -92,12 +107,13 @@ bool createFile(int number, std::u16string_view path) {
 }
 
 bool closeFile(int number) {
-  if (number < 0 || number >= kFileCount || !files[number].open) return true;
+  if (!isFileNumber(number) || !files[number].open) return true;
   OpenFile& file = files[number];
-  bool written = !file.forWriting || flush(file);
+  bool written = !file.forWriting || flush(number);
   // The number is free before the system close, so a hang-up that closes everything meanwhile
   // does not close this handle twice.
   file.open = false;
+  fileCursors[number] = FileCursor();
   bool closed = file.ops->close(file.handle);
   return written && (closed || !file.forWriting);
 }
@@ -110,72 +126,102 @@ bool closeAllFiles() {
   return ok;
 }
 
-bool fileFailed(int number) {
-  if (number < 0 || number >= kFileCount || !files[number].open) return false;
-  return files[number].failed;
+bool atEndOfFileRefilling(int number) {
+  return fileFor(number, false) == nullptr || !fill(number);
 }
 
-bool atEndOfFile(int number) {
-  OpenFile* file = fileFor(number, false);
-  return file == nullptr || !fill(*file);
+namespace {
+
+bool isLineEnd(unsigned char byte) {
+  return byte == '\r' || byte == '\n' || byte == 0;
 }
+
+// The first CR, LF or zero byte in [p, stop), or stop. Eight bytes at a time: a word without a
+// byte below 14 holds none of them.
+const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* stop) {
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  for (;;) {
+    while (stop - p >= 8) {
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      if (((word - 14 * kOnes) & ~word & kHighBits) != 0) break;
+      p += 8;
+    }
+    const unsigned char* wordEnd = stop - p >= 8 ? p + 8 : stop;
+    for (; p < wordEnd; ++p) {
+      if (isLineEnd(*p)) return p;
+    }
+    if (p == stop) return stop;
+  }
+}
+
+}  // namespace
 
 void readLine(int number, std::u16string& line) {
   line.clear();
   OpenFile* file = fileFor(number, false);
   if (file == nullptr) return;
+  FileCursor& cursor = fileCursors[number];
   std::string& bytes = file->lineBytes;
   bytes.clear();
-  while (fill(*file)) {
-    const unsigned char* start = file->buffer + file->begin;
-    const unsigned char* stop = file->buffer + file->end;
-    const unsigned char* p = start;
-    while (p < stop && *p != '\r' && *p != '\n' && *p != 0)
-      ++p;
-    bytes.append(reinterpret_cast<const char*>(start), static_cast<size_t>(p - start));
-    file->begin += static_cast<size_t>(p - start);
-    if (p == stop) continue;
-    ++file->begin;
+  while (fill(number)) {
+    const unsigned char* start = cursor.readNext;
+    const unsigned char* end = findLineEnd(start, cursor.readEnd);
+    std::string_view part(reinterpret_cast<const char*>(start), static_cast<size_t>(end - start));
+    cursor.readNext = end;
+    if (end == cursor.readEnd) {
+      bytes.append(part);
+      continue;
+    }
+    // A line within the read-ahead is decoded where it lies; only one that spans refills is
+    // gathered first.
+    if (bytes.empty()) {
+      decodeUtf8(part, Utf8Errors::replace, line);
+    } else {
+      bytes.append(part);
+      decodeUtf8(bytes, Utf8Errors::replace, line);
+    }
+    ++cursor.readNext;
     // CR LF is one line end; the byte after a lone CR starts the next line.
-    if (*p == '\r' && fill(*file) && file->buffer[file->begin] == '\n') ++file->begin;
-    break;
+    if (*end == '\r' && fill(number) && *cursor.readNext == '\n') ++cursor.readNext;
+    return;
   }
   decodeUtf8(bytes, Utf8Errors::replace, line);
 }
 
-int readByte(int number) {
-  OpenFile* file = fileFor(number, false);
-  if (file == nullptr || !fill(*file)) return 0;
-  return static_cast<signed char>(file->buffer[file->begin++]);
+int readByteRefilling(int number) {
+  if (fileFor(number, false) == nullptr || !fill(number)) return 0;
+  return static_cast<signed char>(*fileCursors[number].readNext++);
 }
 
 int readWord(int number) {
-  OpenFile* file = fileFor(number, false);
-  if (file == nullptr) return 0;
+  if (fileFor(number, false) == nullptr) return 0;
+  FileCursor& cursor = fileCursors[number];
   unsigned low = 0;
   unsigned high = 0;
-  if (fill(*file)) low = file->buffer[file->begin++];
-  if (fill(*file)) high = file->buffer[file->begin++];
+  if (fill(number)) low = *cursor.readNext++;
+  if (fill(number)) high = *cursor.readNext++;
   return static_cast<int16_t>(static_cast<uint16_t>(low | high << 8));
 }
 
-void writeBytes(int number, const char* data, size_t size) {
-  OpenFile* file = fileFor(number, true);
-  if (file == nullptr) return;
-  while (size > 0 && !file->failed) {
-    size_t room = kFileBufferSize - file->end;
+void writeBytesFlushing(int number, const char* data, size_t size) {
+  if (fileFor(number, true) == nullptr) return;
+  FileCursor& cursor = fileCursors[number];
+  while (size > 0 && !cursor.failed) {
+    size_t room = static_cast<size_t>(cursor.writeEnd - cursor.writeNext);
     size_t part = size < room ? size : room;
-    std::memcpy(file->buffer + file->end, data, part);
-    file->end += part;
+    std::memcpy(cursor.writeNext, data, part);
+    cursor.writeNext += part;
     data += part;
     size -= part;
-    if (file->end == kFileBufferSize) flush(*file);
+    if (cursor.writeNext == cursor.writeEnd) flush(number);
   }
 }
 
-void writeByte(int number, int value) {
-  OpenFile* file = fileFor(number, true);
-  if (file == nullptr || file->failed) return;
-  file->buffer[file->end++] = static_cast<unsigned char>(value);
-  if (file->end == kFileBufferSize) flush(*file);
+void writeByteFlushing(int number, int value) {
+  if (fileFor(number, true) == nullptr || fileCursors[number].failed) return;
+  FileCursor& cursor = fileCursors[number];
+  *cursor.writeNext++ = static_cast<unsigned char>(value);
+  if (cursor.writeNext == cursor.writeEnd) flush(number);
 }
