@@ -136,24 +136,24 @@ bool isLineEnd(unsigned char byte) {
   return byte == '\r' || byte == '\n' || byte == 0;
 }
 
-// The first CR, LF or zero byte in [p, stop), or stop. Eight bytes at a time: a word without a
-// byte below 14 holds none of them.
+// The first CR, LF or zero byte in [p, stop), or stop. Eight bytes at a time: each byte below 14
+// gets its high bit marked (exactly the lowest one; a borrow may mark others above it), and only
+// marked bytes are looked at.
 const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* stop) {
   constexpr uint64_t kOnes = 0x0101010101010101u;
   constexpr uint64_t kHighBits = 0x8080808080808080u;
-  for (;;) {
-    while (stop - p >= 8) {
-      uint64_t word;
-      std::memcpy(&word, p, 8);
-      if (((word - 14 * kOnes) & ~word & kHighBits) != 0) break;
-      p += 8;
+  for (; stop - p >= 8; p += 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    for (uint64_t marks = (word - 14 * kOnes) & ~word & kHighBits; marks != 0; marks &= marks - 1) {
+      // The lowest mark is bit 8k + 7; the product puts k in the top byte.
+      size_t k = (((marks & (0 - marks)) >> 7) * 0x0001020304050607u) >> 56;
+      if (isLineEnd(p[k])) return p + k;
     }
-    const unsigned char* wordEnd = stop - p >= 8 ? p + 8 : stop;
-    for (; p < wordEnd; ++p) {
-      if (isLineEnd(*p)) return p;
-    }
-    if (p == stop) return stop;
   }
+  while (p < stop && !isLineEnd(*p))
+    ++p;
+  return p;
 }
 
 }  // namespace
