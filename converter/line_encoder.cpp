@@ -1,7 +1,5 @@
 #include "converter/line_encoder.h"
 
-#include <cstring>
-
 #include "basicdata/dump_format.h"
 #include "basicdata/tokens.h"
 #include "services/console.h"
