@@ -66,8 +66,11 @@ LineError encodeLine(std::u16string_view line, std::string& bytes, std::u16strin
   while (p < end) {
     char16_t c = *p;
     if (c >= kFirstLiteral && c <= kLastLiteral) {
-      *out++ = static_cast<char>(c);
-      ++p;
+      // A run of characters that stand for themselves.
+      do {
+        *out++ = static_cast<char>(*p++);
+      } while (p < end &&
+               static_cast<char16_t>(*p - kFirstLiteral) <= kLastLiteral - kFirstLiteral);
     } else if (c == u'{') {
       const char16_t* close = findUnit(p + 1, end, u'}');
       if (close == end) {
