@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
+#include "services/text.h"
 #include "tests/memory_file.h"
 
 namespace {
@@ -44,6 +46,41 @@ TEST(Files, ReadLineSplitsAtEveryLineEnd) {
       MemoryFile input{c.bytes};
       input.piece = piece;
       EXPECT_EQ(c.lines, readAllLines(input)) << "piece " << piece << ", bytes " << c.bytes;
+    }
+  }
+}
+
+TEST(Files, ReadLineFindsLineEndsAmongOtherControlBytes) {
+  // Random texts of line ends, other bytes below 14, and bytes that are not, against a plain
+  // split of the same bytes.
+  const std::string pieces[] = {"\r",   "\n", "\r\n", std::string(1, '\0'), "\t", "\x01", "\x0C",
+                                "\x0E", "a",  "\x80", "\xC3\xA9",           "ab"};
+  std::mt19937 random(6);
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes;
+    for (int n = static_cast<int>(random() % 60); n > 0; --n)
+      bytes += pieces[random() % (sizeof pieces / sizeof *pieces)];
+    std::vector<std::u16string> expected;
+    std::string line;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      char byte = bytes[i];
+      if (byte != '\r' && byte != '\n' && byte != 0) {
+        line += byte;
+        continue;
+      }
+      if (byte == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+      expected.emplace_back();
+      decodeUtf8(line, Utf8Errors::replace, expected.back());
+      line.clear();
+    }
+    if (!line.empty()) {
+      expected.emplace_back();
+      decodeUtf8(line, Utf8Errors::replace, expected.back());
+    }
+    for (size_t piece : {size_t{1}, size_t{7}, size_t{1} << 20}) {
+      MemoryFile input{bytes};
+      input.piece = piece;
+      ASSERT_EQ(expected, readAllLines(input)) << testing::PrintToString(bytes);
     }
   }
 }
@@ -93,6 +130,27 @@ TEST(Files, ShortSystemWritesLoseNothing) {
   for (int i = 0; i < 3 * static_cast<int>(kFileBufferSize) + 17; ++i) {
     writeByte(1, i);
     expected.push_back(static_cast<char>(i));
+  }
+  EXPECT_TRUE(closeFile(1));
+  EXPECT_EQ(expected, output.bytes);
+}
+
+TEST(Files, OneSystemWritePerFullBuffer) {
+  // Pieces of every length from 1 to 9, some of which fill the buffer exactly.
+  MemoryFile output;
+  attachMemoryFile(1, output, true);
+  std::string expected;
+  for (int i = 0; expected.size() < 3 * kFileBufferSize + 5; ++i) {
+    std::string piece(static_cast<size_t>(i % 9 + 1), static_cast<char>('a' + i % 26));
+    if (i % 2 == 0) {
+      writeBytes(1, piece.data(), piece.size());
+    } else {
+      for (char byte : piece)
+        writeByte(1, byte);
+    }
+    expected += piece;
+    // The bytes reach the system as soon as a buffer is full, and never before.
+    ASSERT_EQ(expected.size() / kFileBufferSize * kFileBufferSize, output.bytes.size());
   }
   EXPECT_TRUE(closeFile(1));
   EXPECT_EQ(expected, output.bytes);
