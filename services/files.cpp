@@ -195,7 +195,7 @@ int readByteRefilling(int number) {
   return static_cast<signed char>(*fileCursors[number].readNext++);
 }
 
-int readWord(int number) {
+int readWordRefilling(int number) {
   if (fileFor(number, false) == nullptr) return 0;
   FileCursor& cursor = fileCursors[number];
   unsigned low = 0;

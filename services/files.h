@@ -87,7 +87,18 @@ inline int readByte(int number) {
 
 // The next two bytes, low byte first, as a signed value -32768..32767; a byte missing at the end
 // counts as 0.
-int readWord(int number);
+int readWordRefilling(int number);
+inline int readWord(int number) {
+  if (isFileNumber(number)) {
+    FileCursor& cursor = fileCursors[number];
+    if (cursor.readEnd - cursor.readNext >= 2) {
+      unsigned word = cursor.readNext[0] | cursor.readNext[1] << 8;
+      cursor.readNext += 2;
+      return static_cast<int16_t>(static_cast<uint16_t>(word));
+    }
+  }
+  return readWordRefilling(number);
+}
 
 // The low 8 bits of value as one byte. The inline parts only fill the buffer short of full;
 // the rest writes out a full buffer.
