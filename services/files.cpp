@@ -132,6 +132,12 @@ bool atEndOfFileRefilling(int number) {
 
 namespace {
 
+// The index of the lowest byte whose bit 7 is set in marks, which has only such bits: the lowest
+// mark is bit 8k + 7, and the product puts k in the top byte.
+size_t lowestMarkedByte(uint64_t marks) {
+  return (((marks & (0 - marks)) >> 7) * 0x0001020304050607u) >> 56;
+}
+
 bool isLineEnd(unsigned char byte) {
   return byte == '\r' || byte == '\n' || byte == 0;
 }
@@ -146,13 +152,61 @@ const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* st
     uint64_t word;
     std::memcpy(&word, p, 8);
     for (uint64_t marks = (word - 14 * kOnes) & ~word & kHighBits; marks != 0; marks &= marks - 1) {
-      // The lowest mark is bit 8k + 7; the product puts k in the top byte.
-      size_t k = (((marks & (0 - marks)) >> 7) * 0x0001020304050607u) >> 56;
+      size_t k = lowestMarkedByte(marks);
       if (isLineEnd(p[k])) return p + k;
     }
   }
   while (p < stop && !isLineEnd(*p))
     ++p;
+  return p;
+}
+
+// Four bytes, as loaded from memory, spread to four 16-bit code units in the same order when
+// stored back.
+uint64_t widenAscii(uint32_t bytes) {
+  uint64_t units = bytes;
+  units = (units | units << 16) & 0x0000FFFF0000FFFFu;
+  return (units | units << 8) & 0x00FF00FF00FF00FFu;
+}
+
+// Appends to line the code units of the bytes from p on that are ASCII and not below 14, up to
+// the first other byte, and returns where it stopped. Such bytes are whole characters and none of
+// them ends a line.
+const unsigned char* appendPlainAscii(const unsigned char* p, const unsigned char* stop,
+                                      std::u16string& line) {
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  constexpr size_t kChunk = 256;
+  char16_t chunk[kChunk];
+  char16_t* out = chunk;
+  for (; stop - p >= 8; p += 8) {
+    if (out > chunk + kChunk - 8) {
+      line.append(chunk, static_cast<size_t>(out - chunk));
+      out = chunk;
+    }
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    uint32_t halves[2];
+    std::memcpy(halves, p, 8);
+    uint64_t units[2] = {widenAscii(halves[0]), widenAscii(halves[1])};
+    std::memcpy(out, units, 16);
+    uint64_t marks = (((word - 14 * kOnes) & ~word) | word) & kHighBits;
+    if (marks != 0) {
+      // The lowest mark is exact: the bytes before it are plain, and only their units count.
+      size_t plain = lowestMarkedByte(marks);
+      out += plain;
+      line.append(chunk, static_cast<size_t>(out - chunk));
+      return p + plain;
+    }
+    out += 8;
+  }
+  if (out > chunk + kChunk - 8) {
+    line.append(chunk, static_cast<size_t>(out - chunk));
+    out = chunk;
+  }
+  for (; p < stop && *p >= 14 && *p < 0x80; ++p)
+    *out++ = *p;
+  line.append(chunk, static_cast<size_t>(out - chunk));
   return p;
 }
 
@@ -163,31 +217,27 @@ void readLine(int number, std::u16string& line) {
   OpenFile* file = fileFor(number, false);
   if (file == nullptr) return;
   FileCursor& cursor = fileCursors[number];
+  // The line is decoded in order: plain ASCII straight into line as long as nothing else came
+  // before it, the rest gathered in bytes and decoded at its end. ASCII bytes are whole
+  // characters, so decoding in two parts gives what decoding the whole would.
   std::string& bytes = file->lineBytes;
   bytes.clear();
   while (fill(number)) {
     const unsigned char* start = cursor.readNext;
-    const unsigned char* end = findLineEnd(start, cursor.readEnd);
-    std::string_view part(reinterpret_cast<const char*>(start), static_cast<size_t>(end - start));
+    if (bytes.empty()) start = appendPlainAscii(start, cursor.readEnd, line);
+    const unsigned char* end = start;
+    if (end == cursor.readEnd || !isLineEnd(*end)) {
+      end = findLineEnd(start, cursor.readEnd);
+      bytes.append(reinterpret_cast<const char*>(start), static_cast<size_t>(end - start));
+    }
     cursor.readNext = end;
-    if (end == cursor.readEnd) {
-      bytes.append(part);
-      continue;
-    }
-    // A line within the read-ahead is decoded where it lies; only one that spans refills is
-    // gathered first.
-    if (bytes.empty()) {
-      decodeUtf8(part, Utf8Errors::replace, line);
-    } else {
-      bytes.append(part);
-      decodeUtf8(bytes, Utf8Errors::replace, line);
-    }
+    if (end == cursor.readEnd) continue;
     ++cursor.readNext;
     // CR LF is one line end; the byte after a lone CR starts the next line.
     if (*end == '\r' && fill(number) && *cursor.readNext == '\n') ++cursor.readNext;
-    return;
+    break;
   }
-  decodeUtf8(bytes, Utf8Errors::replace, line);
+  if (!bytes.empty()) decodeUtf8(bytes, Utf8Errors::replace, line);
 }
 
 int readByteRefilling(int number) {

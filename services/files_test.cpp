@@ -85,6 +85,23 @@ TEST(Files, ReadLineFindsLineEndsAmongOtherControlBytes) {
   }
 }
 
+TEST(Files, PlainLinesStartingAtEveryOffset) {
+  // A long line of printable ASCII after a short one of every length up to 300: the long line
+  // starts at every offset of the first block and of the decoder's internal pieces, and it spans
+  // the refill.
+  std::string longLine;
+  for (size_t i = 0; i < kFileBufferSize + 1000; ++i)
+    longLine += static_cast<char>('!' + i % 90);
+  for (size_t length = 0; length <= 300; ++length) {
+    std::string shortLine(length, 'x');
+    MemoryFile input{shortLine + "\n" + longLine + "\r\nend"};
+    std::vector<std::u16string> expected = {std::u16string(shortLine.begin(), shortLine.end()),
+                                            std::u16string(longLine.begin(), longLine.end()),
+                                            u"end"};
+    ASSERT_EQ(expected, readAllLines(input)) << length;
+  }
+}
+
 TEST(Files, LongLinesSurviveBufferRefills) {
   std::string first(10000, 'x');
   std::string second(kFileBufferSize - 1, 'y');  // its CR is the last byte of a block, LF the next
