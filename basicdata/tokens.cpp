@@ -4,7 +4,7 @@
 
 namespace {
 
-const TokenEntry inputEntries[] = {
+constexpr TokenEntry inputEntries[] = {
     {u"null", 0x00},   {u"erase", 0x1F},   {u"up", 0x5E},   {u"left", 0x5F},  {u"down", 0x60},
     {u"right", 0x61},  {u"mul", 0x62},     {u"div", 0x63},  {u"a", 0x64},     {u"b", 0x65},
     {u"c", 0x66},      {u"d", 0x67},       {u"list", 0x68}, {u"clear", 0x69}, {u"run", 0x6A},
@@ -16,7 +16,7 @@ const TokenEntry inputEntries[] = {
 };
 
 // The end marker closes both lister tables; no byte is ever shown through it.
-const TokenEntry symbolEntries[] = {
+constexpr TokenEntry symbolEntries[] = {
     {u"\u25B2", 0x5E}, {u"\u25C4", 0x5F},   {u"\u25BC", 0x60},  {u"\u25BA", 0x61},
     {u"\u00D7", 0x62}, {u"\u00F7", 0x63},   {u"a", 0x64},       {u"b", 0x65},
     {u"c", 0x66},      {u"d", 0x67},        {u"list ", 0x68},   {u"clear ", 0x69},
@@ -28,7 +28,7 @@ const TokenEntry symbolEntries[] = {
     {u"zero ", 0x7E},  {u"scroll ", 0x7F},  {u"<EOF>", 0xFF},
 };
 
-const TokenEntry editableEntries[] = {
+constexpr TokenEntry editableEntries[] = {
     {u"null ", 0x00},   {u"erase ", 0x1F},  {u"up ", 0x5E},    {u"left ", 0x5F},
     {u"down ", 0x60},   {u"right ", 0x61},  {u"mul ", 0x62},   {u"div ", 0x63},
     {u"a ", 0x64},      {u"b ", 0x65},      {u"c ", 0x66},     {u"d ", 0x67},
@@ -43,16 +43,35 @@ const TokenEntry editableEntries[] = {
 
 template <size_t N>
 constexpr TokenTable tableOf(const TokenEntry (&entries)[N]) {
-  return {entries, N};
+  static_assert(N <= kMaxTokenEntries, "byInitial holds every row");
+  TokenTable table = {entries, N, {}, {}};
+  uint8_t listed = 0;
+  for (char16_t initial = 0; initial < kIndexedInitials; ++initial) {
+    table.firstOfInitial[initial] = listed;
+    for (uint8_t row = 0; row < N; ++row) {
+      if (!entries[row].text.empty() && entries[row].text[0] == initial) {
+        table.byInitial[listed++] = row;
+      }
+    }
+  }
+  table.firstOfInitial[kIndexedInitials] = listed;
+  return table;
 }
 
 }  // namespace
 
-const TokenTable inputTable = tableOf(inputEntries);
-const TokenTable symbolTable = tableOf(symbolEntries);
-const TokenTable editableTable = tableOf(editableEntries);
+constexpr TokenTable inputTable = tableOf(inputEntries);
+constexpr TokenTable symbolTable = tableOf(symbolEntries);
+constexpr TokenTable editableTable = tableOf(editableEntries);
 
 int codeOf(const TokenTable& table, std::u16string_view word) {
+  if (!word.empty() && word[0] < kIndexedInitials) {
+    for (size_t i = table.firstOfInitial[word[0]]; i < table.firstOfInitial[word[0] + 1]; ++i) {
+      const TokenEntry& entry = table.entries[table.byInitial[i]];
+      if (entry.text == word) return entry.code;
+    }
+    return kNoCode;
+  }
   for (size_t i = 0; i < table.count; ++i) {
     if (table.entries[i].text == word) return table.entries[i].code;
   }

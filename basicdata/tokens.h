@@ -13,10 +13,18 @@ struct TokenEntry {
   uint16_t code;
 };
 
-// Immutable rows in ascending order of code; every text and every code occurs once.
+constexpr size_t kMaxTokenEntries = 64;
+constexpr char16_t kIndexedInitials = 128;
+
+// Immutable rows in ascending order of code; every text and every code occurs once. The rows whose
+// text starts with a code unit u below kIndexedInitials are listed by index in
+// byInitial[firstOfInitial[u]] up to byInitial[firstOfInitial[u + 1]], so that a lookup compares
+// a word only with the few texts that start like it.
 struct TokenTable {
   const TokenEntry* entries;
   size_t count;
+  uint8_t firstOfInitial[kIndexedInitials + 1];
+  uint8_t byInitial[kMaxTokenEntries];
 };
 
 // The lowercase words the converter accepts, such as "print" for 0x74.

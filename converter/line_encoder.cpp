@@ -33,6 +33,12 @@ void appendWord(std::string& bytes, int value) {
   bytes.push_back(static_cast<char>(word >> 8));
 }
 
+const char16_t* findUnit(const char16_t* p, const char16_t* end, char16_t unit) {
+  while (p < end && *p != unit)
+    ++p;
+  return p;
+}
+
 }  // namespace
 
 int64_t parseNumber(std::u16string_view text) {
@@ -60,31 +66,48 @@ int64_t parseNumber(std::u16string_view text) {
 }
 
 LineError encodeLine(std::u16string_view line, std::string& bytes, std::u16string_view& word) {
-  size_t i = 0;
-  while (i < line.size()) {
-    char16_t c = line[i];
+  // Every element takes at least one character and gives one byte, so the line's length is room
+  // enough; the bytes are cut to those written at the end.
+  size_t start = bytes.size();
+  bytes.resize(start + line.size());
+  char* out = &bytes[start];
+  const char16_t* p = line.data();
+  const char16_t* end = p + line.size();
+  LineError error = LineError::none;
+  while (p < end) {
+    char16_t c = *p;
     if (c >= kFirstLiteral && c <= kLastLiteral) {
-      bytes.push_back(static_cast<char>(c));
-      ++i;
+      // A run of characters that stand for themselves.
+      do {
+        *out++ = static_cast<char>(*p++);
+      } while (p < end &&
+               static_cast<char16_t>(*p - kFirstLiteral) <= kLastLiteral - kFirstLiteral);
     } else if (c == u'{') {
-      size_t close = line.find(u'}', i + 1);
-      if (close == std::u16string_view::npos) return LineError::missingBrace;
-      bytes.push_back(static_cast<char>(parseNumber(line.substr(i + 1, close - i - 1))));
-      i = close + 1;
+      const char16_t* close = findUnit(p + 1, end, u'}');
+      if (close == end) {
+        error = LineError::missingBrace;
+        break;
+      }
+      *out++ = static_cast<char>(parseNumber(std::u16string_view(p + 1, close - p - 1)));
+      p = close + 1;
     } else if (c > kLastLiteral && c <= kWordLast) {
       // Only a blank ends a word, and that one blank belongs to the word.
-      size_t blank = line.find(u' ', i);
-      size_t end = blank == std::u16string_view::npos ? line.size() : blank;
-      word = line.substr(i, end - i);
+      const char16_t* blank = findUnit(p, end, u' ');
+      word = std::u16string_view(p, blank - p);
       int code = codeOf(inputTable, word);
-      if (code == kNoCode) return LineError::unknownToken;
-      bytes.push_back(static_cast<char>(code));
-      i = blank == std::u16string_view::npos ? end : end + 1;
+      if (code == kNoCode) {
+        error = LineError::unknownToken;
+        break;
+      }
+      *out++ = static_cast<char>(code);
+      p = blank == end ? end : blank + 1;
     } else {
-      return LineError::invalidCharacter;
+      error = LineError::invalidCharacter;
+      break;
     }
   }
-  return LineError::none;
+  bytes.resize(static_cast<size_t>(out - bytes.data()));
+  return error;
 }
 
 LineError parseLineNumber(std::u16string_view line, int& number, size_t& contentStart) {

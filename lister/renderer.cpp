@@ -9,9 +9,11 @@
 
 namespace {
 
-// The UTF-8 text of every byte value but the line end, worked out once before the dump is read.
+// The UTF-8 text of every byte value but the line end, worked out once before the dump is read,
+// and for the many whose text is one byte that byte alone, or -1.
 struct Pieces {
   std::string of[256];
+  int single[256];
 };
 
 void buildPieces(const ListerOptions& options, Pieces& pieces) {
@@ -35,6 +37,8 @@ void buildPieces(const ListerOptions& options, Pieces& pieces) {
     } else {
       piece = "?";
     }
+    pieces.single[byte] =
+        piece.size() == 1 && code != dump::kLineEnd ? static_cast<unsigned char>(piece[0]) : -1;
   }
 }
 
@@ -53,10 +57,14 @@ void renderDump(const ListerOptions& options) {
   // The first line number of a 2000-baud recording is written whatever it holds.
   if (options.baud2000) writeLineNumber(readWord(0));
   while (!atEndOfFile(0) && !fileFailed(1)) {
-    int code = readByte(0);
-    if (code != dump::kLineEnd) {
-      const std::string& piece = pieces.of[static_cast<unsigned char>(code)];
-      writeBytes(1, piece.data(), piece.size());
+    unsigned char byte = static_cast<unsigned char>(readByte(0));
+    int single = pieces.single[byte];
+    if (single >= 0) {
+      writeByte(1, single);
+      continue;
+    }
+    if (byte != dump::kLineEnd) {
+      writeBytes(1, pieces.of[byte].data(), pieces.of[byte].size());
       continue;
     }
     writeBytes(1, "\r\n", 2);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -36,12 +37,38 @@ bool attachFile(int number, intptr_t handle, const SystemFileOps& ops, bool forW
 bool closeFile(int number);
 bool closeAllFiles();
 
+// The state of a numbered file that the inline operations below work on; files.cpp keeps it up to
+// date and nothing else touches it. Unread bytes [readNext, readEnd) of a file open for reading,
+// and free room [writeNext, writeEnd) in the buffer of a file open for writing that has not
+// failed. Every other file has both ranges empty, so the inline operations pass it on to the
+// full ones, which also refill, flush and handle failures and numbers that are not open.
+struct FileCursor {
+  const unsigned char* readNext = nullptr;
+  const unsigned char* readEnd = nullptr;
+  unsigned char* writeNext = nullptr;
+  unsigned char* writeEnd = nullptr;
+  bool failed = false;
+};
+extern FileCursor fileCursors[kFileCount];
+
+inline bool isFileNumber(int number) {
+  return static_cast<unsigned>(number) < static_cast<unsigned>(kFileCount);
+}
+
 // True once a read or a write of the file has failed. Reads then behave as at the end of the
 // file and writes are dropped.
-bool fileFailed(int number);
+inline bool fileFailed(int number) {
+  return isFileNumber(number) && fileCursors[number].failed;
+}
 
 // True when no further byte can be read (end of file or a read error). Consumes nothing.
-bool atEndOfFile(int number);
+bool atEndOfFileRefilling(int number);
+inline bool atEndOfFile(int number) {
+  if (isFileNumber(number) && fileCursors[number].readNext != fileCursors[number].readEnd) {
+    return false;
+  }
+  return atEndOfFileRefilling(number);
+}
 
 // The next line, decoded from UTF-8 (ill-formed bytes become U+FFFD), into line. A line ends at
 // CR, LF, CR LF or a zero byte, which are consumed and not part of it; the last line needs no
@@ -49,12 +76,53 @@ bool atEndOfFile(int number);
 void readLine(int number, std::u16string& line);
 
 // The next byte as a signed value -128..127; 0 when none is left.
-int readByte(int number);
+int readByteRefilling(int number);
+inline int readByte(int number) {
+  if (isFileNumber(number)) {
+    FileCursor& cursor = fileCursors[number];
+    if (cursor.readNext != cursor.readEnd) return static_cast<signed char>(*cursor.readNext++);
+  }
+  return readByteRefilling(number);
+}
 
 // The next two bytes, low byte first, as a signed value -32768..32767; a byte missing at the end
 // counts as 0.
-int readWord(int number);
+int readWordRefilling(int number);
+inline int readWord(int number) {
+  if (isFileNumber(number)) {
+    FileCursor& cursor = fileCursors[number];
+    if (cursor.readEnd - cursor.readNext >= 2) {
+      unsigned word = cursor.readNext[0] | cursor.readNext[1] << 8;
+      cursor.readNext += 2;
+      return static_cast<int16_t>(static_cast<uint16_t>(word));
+    }
+  }
+  return readWordRefilling(number);
+}
 
-// The low 8 bits of value as one byte.
-void writeByte(int number, int value);
-void writeBytes(int number, const char* data, size_t size);
+// The low 8 bits of value as one byte. The inline parts only fill the buffer short of full;
+// the rest writes out a full buffer.
+void writeByteFlushing(int number, int value);
+inline void writeByte(int number, int value) {
+  if (isFileNumber(number)) {
+    FileCursor& cursor = fileCursors[number];
+    if (cursor.writeEnd - cursor.writeNext > 1) {
+      *cursor.writeNext++ = static_cast<unsigned char>(value);
+      return;
+    }
+  }
+  writeByteFlushing(number, value);
+}
+
+void writeBytesFlushing(int number, const char* data, size_t size);
+inline void writeBytes(int number, const char* data, size_t size) {
+  if (isFileNumber(number)) {
+    FileCursor& cursor = fileCursors[number];
+    if (static_cast<size_t>(cursor.writeEnd - cursor.writeNext) > size) {
+      std::memcpy(cursor.writeNext, data, size);
+      cursor.writeNext += size;
+      return;
+    }
+  }
+  writeBytesFlushing(number, data, size);
+}

@@ -30,6 +30,14 @@ char16_t mapCase(const CaseRange (&ranges)[N], char16_t unit) {
 constexpr char16_t kReplacement = 0xFFFD;
 constexpr char16_t kEscapeBase = 0xDC00;
 
+// Four bytes below 0x80, as loaded from memory, spread to four 16-bit code units in the same
+// order when stored back.
+uint64_t widenAscii(uint32_t bytes) {
+  uint64_t units = bytes;
+  units = (units | units << 16) & 0x0000FFFF0000FFFFu;
+  return (units | units << 8) & 0x00FF00FF00FF00FFu;
+}
+
 bool isHighSurrogate(char16_t unit) {
   return unit >= 0xD800 && unit <= 0xDBFF;
 }
@@ -85,26 +93,34 @@ std::u16string decimalText(int64_t value) {
 }
 
 void decodeUtf8(std::string_view bytes, Utf8Errors errors, std::u16string& out) {
-  // No input byte gives more than one code unit (four bytes give two), so bytes.size() units
-  // are enough; the string is cut to size at the end.
-  size_t start = out.size();
-  out.resize(start + bytes.size());
-  char16_t* dst = &out[start];
+  // The code units are gathered in a local array and appended a chunk at a time, which costs one
+  // copy; no sequence gives more than 8 units, the ASCII word included.
+  constexpr size_t kChunk = 256;
+  char16_t chunk[kChunk];
+  char16_t* dst = chunk;
+  out.reserve(out.size() + bytes.size());
   const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
   size_t size = bytes.size();
   size_t i = 0;
   while (i < size) {
-    // Eight ASCII bytes at a time: the common case for listings.
-    while (i + 8 <= size) {
-      uint64_t word;
-      std::memcpy(&word, src + i, 8);
-      if ((word & 0x8080808080808080u) != 0) break;
-      for (size_t k = 0; k < 8; ++k)
-        dst[k] = src[i + k];
-      dst += 8;
-      i += 8;
+    if (dst > chunk + kChunk - 8) {
+      out.append(chunk, static_cast<size_t>(dst - chunk));
+      dst = chunk;
     }
-    if (i == size) break;
+    // Eight ASCII bytes at a time: the common case for listings.
+    if (i + 8 <= size) {
+      uint32_t low;
+      uint32_t high;
+      std::memcpy(&low, src + i, 4);
+      std::memcpy(&high, src + i + 4, 4);
+      if (((low | high) & 0x80808080u) == 0) {
+        uint64_t units[2] = {widenAscii(low), widenAscii(high)};
+        std::memcpy(dst, units, 16);
+        dst += 8;
+        i += 8;
+        continue;
+      }
+    }
     unsigned char lead = src[i];
     if (lead < 0x80) {
       *dst++ = lead;
@@ -157,7 +173,7 @@ void decodeUtf8(std::string_view bytes, Utf8Errors errors, std::u16string& out) 
     }
     i += length;
   }
-  out.resize(static_cast<size_t>(dst - out.data()));
+  out.append(chunk, static_cast<size_t>(dst - chunk));
 }
 
 void encodeUtf8(std::u16string_view text, std::string& out) {

@@ -69,6 +69,31 @@ TEST(Text, DecodeUtf8ReadsOnlyTheViewAndAppends) {
   EXPECT_EQ(u"x\xFFFD", text);
 }
 
+TEST(Text, DecodeUtf8LongTextsWhole) {
+  // Repeated 100 times, each pattern puts its sequences across every offset of the decoder's
+  // internal pieces.
+  struct Case {
+    std::string bytes;
+    std::u16string text;
+    Utf8Errors errors;
+  };
+  const Case cases[] = {
+      {"ab\xC3\xA9\xF0\x9F\x98\x80xyz", u"ab\xE9\xD83D\xDE00xyz", Utf8Errors::replace},
+      {"0123456\xE2\x96\xB2", u"0123456\x25B2", Utf8Errors::replace},
+      {"\xE2\x96z\xC0\x80", u"\xFFFDz\xFFFD\xFFFD", Utf8Errors::replace},
+      {"abcdefg\xF0\x9F\x98", u"abcdefg\xDCF0\xDC9F\xDC98", Utf8Errors::escape},
+  };
+  for (const Case& c : cases) {
+    std::string bytes;
+    std::u16string text;
+    for (int i = 0; i < 100; ++i) {
+      bytes += c.bytes;
+      text += c.text;
+    }
+    EXPECT_EQ(text, decode(bytes, c.errors)) << c.bytes;
+  }
+}
+
 TEST(Text, DecodeUtf8Escape) {
   EXPECT_EQ(u"caf\xDCE9", decode("caf\xE9", Utf8Errors::escape));
   EXPECT_EQ(u"\xDCE2\xDC96z", decode("\xE2\x96z", Utf8Errors::escape));
