@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -49,9 +50,11 @@ std::vector<char*> argvOf(std::vector<std::string>& words) {
   _exit(127);
 }
 
-int endOf(pid_t pid) {
+int endOf(pid_t pid, long* peakMemoryKb = nullptr) {
   int status = 0;
-  waitpid(pid, &status, 0);
+  struct rusage usage = {};
+  wait4(pid, &status, 0, &usage);
+  if (peakMemoryKb != nullptr) *peakMemoryKb = usage.ru_maxrss;
   return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
 }
 
@@ -118,7 +121,7 @@ RunResult runProgram(const std::string& program, const TempFolder& folder,
   for (ssize_t got; (got = read(output[0], buffer, sizeof buffer)) > 0;)
     result.console.append(buffer, got);
   close(output[0]);
-  result.end = endOf(pid);
+  result.end = endOf(pid, &result.peakMemoryKb);
   return result;
 }
 
