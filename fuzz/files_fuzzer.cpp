@@ -2,8 +2,8 @@
 // and words come out as a plain reading of the bytes says, and written bytes arrive in order, each
 // once, up to the first failed write.
 //
-// Input: a byte for the size of a system read or write (1 to 256, or unlimited), a byte n, n bytes
-// naming the reading steps to take in turn, then the file's bytes.
+// Input: a byte for the size of a system read or write (1 to 255, or 0 for unlimited), a byte n, n
+// bytes naming the reading steps to take in turn, then the file's bytes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
