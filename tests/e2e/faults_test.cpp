@@ -182,8 +182,9 @@ TEST(Faults, SignalWhileConverting) {
 }
 
 TEST(Faults, InputChangesWhileBeingRead) {
-  // The output is a FIFO that the test leaves full, so the program stops early in its input until
-  // the change is made; then everything it writes is taken.
+  // The output is a FIFO that the test does not empty until the change is made: once its 64 KiB
+  // are full the program waits, far before the middle of its input of a megabyte. Then everything
+  // it writes is taken. The FIFO exists, so the question comes first.
   struct Case {
     const char* change;
     std::function<void(const TempFolder&, off_t half)> make;
