@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -97,9 +98,11 @@ std::string consoleTextOfWindows(const std::string& bytes) {
   return text;
 }
 
-int endOf(pid_t pid) {
+int endOf(pid_t pid, long* peakMemoryKb = nullptr) {
   int status = 0;
-  waitpid(pid, &status, 0);
+  struct rusage usage = {};
+  wait4(pid, &status, 0, &usage);
+  if (peakMemoryKb != nullptr) *peakMemoryKb = usage.ru_maxrss;
   return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
 }
 
@@ -176,7 +179,7 @@ RunResult runProgram(const std::string& program, const TempFolder& folder,
   for (ssize_t got; (got = read(output[0], buffer, sizeof buffer)) > 0;)
     result.console.append(buffer, got);
   close(output[0]);
-  result.end = endOf(pid);
+  result.end = endOf(pid, &result.peakMemoryKb);
   if (testingWindowsPrograms()) result.console = consoleTextOfWindows(result.console);
   return result;
 }

@@ -82,6 +82,8 @@ struct RunOptions {
 struct RunResult {
   int end = -1;
   std::string console;  // standard output and error together, in order
+  // The largest resident set of the process, in KiB; it starts as a copy of the test's own.
+  long peakMemoryKb = 0;
 };
 
 RunResult runProgram(const std::string& program, const TempFolder& folder,

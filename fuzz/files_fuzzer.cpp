@@ -1,0 +1,117 @@
+// The file buffer over arbitrary bytes and system reads and writes of every size: lines, bytes
+// and words come out as a plain reading of the bytes says, and written bytes arrive in order, each
+// once, up to the first failed write.
+//
+// Input: a byte for the size of a system read or write (1 to 255, or 0 for unlimited), a byte n, n
+// bytes naming the reading steps to take in turn, then the file's bytes.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "fuzz/fuzz_support.h"
+#include "services/text.h"
+
+namespace {
+
+// The file's bytes read the plain way, one at a time from position.
+struct PlainReader {
+  std::string_view bytes;
+  size_t position = 0;
+
+  int nextByte() {
+    return position < bytes.size() ? static_cast<unsigned char>(bytes[position++]) : -1;
+  }
+
+  std::u16string line() {
+    size_t start = position;
+    while (position < bytes.size() && bytes[position] != '\r' && bytes[position] != '\n' &&
+           bytes[position] != '\0') {
+      ++position;
+    }
+    std::u16string text;
+    decodeUtf8(bytes.substr(start, position - start), Utf8Errors::replace, text);
+    if (position < bytes.size() && bytes[position++] == '\r' && position < bytes.size() &&
+        bytes[position] == '\n') {
+      ++position;
+    }
+    return text;
+  }
+};
+
+void checkReading(std::string_view bytes, size_t piece, std::string_view steps) {
+  MemoryFile file;
+  file.bytes = bytes;
+  file.piece = piece;
+  attachMemoryFile(0, file, false);
+  PlainReader plain{bytes};
+  std::u16string line;
+  for (size_t step = 0; !atEndOfFile(0); ++step) {
+    require(plain.position < bytes.size(), "at the end of the file exactly when no byte is left");
+    int kind = steps.empty() ? 0 : static_cast<unsigned char>(steps[step % steps.size()]) % 3;
+    if (kind == 0) {
+      readLine(0, line);
+      require(line == plain.line(), "readLine");
+    } else if (kind == 1) {
+      int expected = plain.nextByte();
+      require(readByte(0) == static_cast<signed char>(expected), "readByte");
+    } else {
+      int low = plain.nextByte();
+      int high = plain.nextByte();
+      int expected = static_cast<int16_t>((low < 0 ? 0 : low) | (high < 0 ? 0 : high) << 8);
+      require(readWord(0) == expected, "readWord");
+    }
+  }
+  require(plain.position == bytes.size(), "at the end of the file exactly when no byte is left");
+  require(readByte(0) == 0 && readWord(0) == 0, "nothing after the end");
+  readLine(0, line);
+  require(line.empty(), "no line after the end");
+  require(!fileFailed(0), "no failure without a failed read");
+  closeFile(0);
+}
+
+// Writes the bytes in parts of the sizes the steps name, alternately as single bytes and as
+// blocks, to a file that takes at most capacity bytes.
+void checkWriting(std::string_view bytes, size_t piece, std::string_view steps, size_t capacity) {
+  MemoryFile file;
+  file.piece = piece;
+  file.capacity = capacity;
+  attachMemoryFile(1, file, true);
+  size_t written = 0;
+  for (size_t step = 0; written < bytes.size(); ++step) {
+    size_t part = steps.empty() ? bytes.size()
+                                : static_cast<unsigned char>(steps[step % steps.size()]) * 37 + 1;
+    part = std::min(part, bytes.size() - written);
+    if (step % 2 == 0) {
+      for (size_t i = 0; i < part; ++i)
+        writeByte(1, bytes[written + i]);
+    } else {
+      writeBytes(1, bytes.data() + written, part);
+    }
+    written += part;
+  }
+  bool failed = fileFailed(1);
+  bool closed = closeFile(1);
+  require(file.closes == 1, "closed once");
+  require(bytes.substr(0, file.bytes.size()) == file.bytes, "written bytes arrive in order, once");
+  require(closed == (file.bytes.size() == bytes.size()),
+          "a close succeeds when every byte arrived");
+  require(!failed || !closed, "a failure before the close stays a failure");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  size_t piece = data[0] == 0 ? SIZE_MAX : data[0];
+  size_t stepCount = std::min<size_t>(data[1], size - 2);
+  std::string_view steps = input.substr(2, stepCount);
+  std::string_view bytes = input.substr(2 + stepCount);
+  checkReading(bytes, piece, steps);
+  checkWriting(bytes, piece, steps, SIZE_MAX);
+  // Capacity from the steps, so that failures fall anywhere, on buffer boundaries too.
+  size_t capacity = steps.empty() ? 0 : static_cast<unsigned char>(steps[0]) * 61;
+  checkWriting(bytes, piece, steps, capacity);
+  return 0;
+}
