@@ -19,13 +19,14 @@ inline void require(bool holds, const char* property) {
 }
 
 // The dump KALDEX makes of listing, as far as it gets, and how the conversion ended.
-inline ConversionEnd convertBytes(std::string_view listing, std::string& dump) {
+inline ConversionEnd convertBytes(std::string_view listing, std::string& dump,
+                                  DumpLayout layout = DumpLayout::baud300) {
   MemoryFile input;
   input.bytes = listing;
   MemoryFile output;
   attachMemoryFile(0, input, false);
   attachMemoryFile(1, output, true);
-  ConversionEnd end = convertListing();
+  ConversionEnd end = convertListing(layout);
   closeFile(0);
   closeFile(1);
   dump = std::move(output.bytes);
