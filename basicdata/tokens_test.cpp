@@ -28,37 +28,4 @@ TEST(Tokens, TablesAreOrderedAndUnique) {
   }
 }
 
-// A listing written with the editable texts must convert back to the same codes.
-TEST(Tokens, EditableTextsAreInputWordsWithOneSpace) {
-  for (size_t i = 0; i + 1 < editableTable.count; ++i) {
-    const TokenEntry& entry = editableTable.entries[i];
-    ASSERT_EQ(u' ', entry.text.back());
-    EXPECT_EQ(entry.code, codeOf(inputTable, entry.text.substr(0, entry.text.size() - 1)));
-  }
-  // Of the symbol texts only the letters a to d are input words.
-  int accepted = 0;
-  for (size_t i = 0; i < symbolTable.count; ++i) {
-    int code = codeOf(inputTable, symbolTable.entries[i].text);
-    if (code != kNoCode) {
-      EXPECT_EQ(symbolTable.entries[i].code, code);
-      ++accepted;
-    }
-  }
-  EXPECT_EQ(4, accepted);
-}
-
-TEST(Tokens, SlotMapsOfBothListerTables) {
-  SlotMap symbols = buildSlotMap(symbolTable, true);
-  SlotMap editable = buildSlotMap(editableTable, false);
-  EXPECT_EQ(u"", symbols.slots[0x00]);
-  EXPECT_EQ(u"null ", editable.slots[0x00]);
-  EXPECT_EQ(u"A", symbols.slots[0x41]);
-  EXPECT_EQ(u"\u00D7", symbols.slots[0x62]);
-  EXPECT_EQ(u"A", symbols.slots[0x64]);
-  EXPECT_EQ(u"a ", editable.slots[0x64]);
-  EXPECT_EQ(u"SCROLL ", symbols.slots[0x7F]);
-  EXPECT_EQ(u"<EOF>", editable.slots[0xFF]);
-  EXPECT_EQ(u"", editable.slots[0x80]);
-}
-
 }  // namespace

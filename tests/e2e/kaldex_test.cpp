@@ -95,32 +95,24 @@ TEST(Kaldex, PathBytesReachTheSystemUnchanged) {
   });
 }
 
-TEST(Kaldex, Conversions) {
-  // After an error the dump keeps every byte before the element in error.
-  struct Case {
-    std::string listing;
-    std::string console;
-    std::string dump;
-  };
-  const Case cases[] = {
-      {kListing, "", kDump},
-      {"1\r2\r\n3\n4"s + '\0' + "5", "", "1\r2\r3\r4\r5\r"},
-      {"10 print X\n20 Print\n30 goto 10\n",
-       "Error: unknown token at line 2 - #rint#\n20 Print\n\n", "10 \x74X\r20 P"},
-      {"1\n\n3 X\tY\n4\n", "Error: invalid character at line 3\n3 X\tY\n\n", "1\r\r3 X"},
-      {"10 print {34\n20 goto 10\n",
-       "Error: got to end of line without finding right brace to match left brace at line 1\n"
-       "10 print {34\n\n",
-       "10 \x74"},
-      // Bytes that are not UTF-8 show as the replacement character.
-      {"10 \xE9\n", "Error: invalid character at line 1\n10 \xEF\xBF\xBD\n\n", "10 "},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.listing));
+struct ConversionCase {
+  std::string listing;
+  std::string console;
+  std::string dump;
+};
+
+// Converts each listing with the options given; after an error the dump keeps every byte before
+// the element in error.
+void checkConversions(const std::vector<std::string>& options,
+                      const std::vector<ConversionCase>& cases) {
+  for (const ConversionCase& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(options) + " " + testing::PrintToString(c.listing));
     TempFolder folder;
     writeFile(folder / "in", c.listing);
+    std::vector<std::string> args = {"in", "out"};
+    args.insert(args.end(), options.begin(), options.end());
 
-    RunResult result = runProgram(kKaldex.path, folder, {"in", "out"});
+    RunResult result = runProgram(kKaldex.path, folder, args);
 
     EXPECT_EQ(c.console.empty() ? 0 : 1, result.end);
     EXPECT_EQ(c.console, result.console);
@@ -128,38 +120,39 @@ TEST(Kaldex, Conversions) {
   }
 }
 
+TEST(Kaldex, Conversions) {
+  checkConversions(
+      {}, {
+              {kListing, "", kDump},
+              {"1\r2\r\n3\n4"s + '\0' + "5", "", "1\r2\r3\r4\r5\r"},
+              {"10 print X\n20 Print\n30 goto 10\n",
+               "Error: unknown token at line 2 - #rint#\n20 Print\n\n", "10 \x74X\r20 P"},
+              {"1\n\n3 X\tY\n4\n", "Error: invalid character at line 3\n3 X\tY\n\n", "1\r\r3 X"},
+              {"10 print {34\n20 goto 10\n",
+               "Error: got to end of line without finding right brace to match left brace at "
+               "line 1\n10 print {34\n\n",
+               "10 \x74"},
+              // Bytes that are not UTF-8 show as the replacement character.
+              {"10 \xE9\n", "Error: invalid character at line 1\n10 \xEF\xBF\xBD\n\n", "10 "},
+          });
+}
+
 TEST(Kaldex, Conversions2000Baud) {
-  struct Case {
-    std::string option;
-    std::string listing;
-    std::string console;
-    std::string dump;
-  };
   const std::string lineNumberError = "Error: missing line number at line ";
   const std::string rangeError = "Error: line number out of range at line ";
-  const Case cases[] = {
-      {"-2K", kListing, "", kDump2000},
-      {"-2k", "10\r\n-32768 \n32767  X", "", "\x0A\x00\r\x00\x80\r\xFF\x7F X\r\x00\xFF"s},
-      {"-2k", "", "", "\x00\xFF"s},
-      // After an error: the records before it, no end marker.
-      {"-2K", "10 X\n\n30 Y\n", lineNumberError + "2\n\n\n", "\x0A\x00X\r"s},
-      {"-2K", "10 X\n-256 Y\n", rangeError + "2\n-256 Y\n\n", "\x0A\x00X\r"s},
-      {"-2k", "40000 X\n", rangeError + "1\n40000 X\n\n", ""},
-      // The number word is written before the content is encoded.
-      {"-2K", "10 X\n20 Print\n", "Error: unknown token at line 2 - #rint#\n20 Print\n\n",
-       "\x0A\x00X\r\x14\x00P"s},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.option + " " + testing::PrintToString(c.listing));
-    TempFolder folder;
-    writeFile(folder / "in", c.listing);
-
-    RunResult result = runProgram(kKaldex.path, folder, {"in", "out", c.option});
-
-    EXPECT_EQ(c.console.empty() ? 0 : 1, result.end);
-    EXPECT_EQ(c.console, result.console);
-    EXPECT_EQ(c.dump, readFile(folder / "out"));
-  }
+  checkConversions({"-2K"},
+                   {
+                       {kListing, "", kDump2000},
+                       {"10\r\n-32768 \n32767  X", "", "\x0A\x00\r\x00\x80\r\xFF\x7F X\r\x00\xFF"s},
+                       {"", "", "\x00\xFF"s},
+                       // After an error: the records before it, no end marker.
+                       {"10 X\n\n30 Y\n", lineNumberError + "2\n\n\n", "\x0A\x00X\r"s},
+                       {"10 X\n-256 Y\n", rangeError + "2\n-256 Y\n\n", "\x0A\x00X\r"s},
+                       {"40000 X\n", rangeError + "1\n40000 X\n\n", ""},
+                       // The number word is written before the content is encoded.
+                       {"10 X\n20 Print\n", "Error: unknown token at line 2 - #rint#\n20 Print\n\n",
+                        "\x0A\x00X\r\x14\x00P"s},
+                   });
 }
 
 TEST(Kaldex, LargeListingConvertsByteForByte) {

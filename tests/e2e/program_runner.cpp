@@ -62,6 +62,15 @@ std::string wine() {
   return access(debian, X_OK) == 0 ? debian : "wine";
 }
 
+// The command that runs program with args, under Wine for the Windows programs.
+std::vector<std::string> commandOf(const std::string& program,
+                                   const std::vector<std::string>& args) {
+  std::vector<std::string> words = {program};
+  if (testingWindowsPrograms()) words.insert(words.begin(), wine());
+  words.insert(words.end(), args.begin(), args.end());
+  return words;
+}
+
 // UTF-16LE with CR LF, as a Windows program writes to a pipe, as UTF-8 with LF. A byte left over
 // at the end is kept as it is, so that it shows in a comparison.
 std::string consoleTextOfWindows(const std::string& bytes) {
@@ -78,21 +87,11 @@ std::string consoleTextOfWindows(const std::string& bytes) {
         units[i + 1] < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
     }
-    if (c < 0x80) {
-      text += static_cast<char>(c);
-    } else if (c < 0x800) {
-      text += static_cast<char>(0xC0 | c >> 6);
-      text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      text += static_cast<char>(0xE0 | c >> 12);
-      text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      text += static_cast<char>(0xF0 | c >> 18);
-      text += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-      text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      text += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    int more = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    static const unsigned char kLead[] = {0x00, 0xC0, 0xE0, 0xF0};
+    text += static_cast<char>(kLead[more] | c >> 6 * more);
+    for (int shift = 6 * (more - 1); shift >= 0; shift -= 6)
+      text += static_cast<char>(0x80 | (c >> shift & 0x3F));
   }
   if (bytes.size() % 2 != 0) text += bytes.back();
   return text;
@@ -144,9 +143,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 RunResult runProgram(const std::string& program, const TempFolder& folder,
                      const std::vector<std::string>& args, const RunOptions& options) {
   ::signal(SIGPIPE, SIG_IGN);  // a program that ends without reading its keys must not end us
-  std::vector<std::string> words = {program};
-  if (testingWindowsPrograms()) words.insert(words.begin(), wine());
-  words.insert(words.end(), args.begin(), args.end());
+  std::vector<std::string> words = commandOf(program, args);
   std::vector<char*> argv = argvOf(words);
   int output[2];
   int input[2];
@@ -186,9 +183,7 @@ RunResult runProgram(const std::string& program, const TempFolder& folder,
 
 Terminal::Terminal(const std::string& program, const TempFolder& folder,
                    const std::vector<std::string>& args) {
-  std::vector<std::string> words = {program};
-  if (testingWindowsPrograms()) words.insert(words.begin(), wine());
-  words.insert(words.end(), args.begin(), args.end());
+  std::vector<std::string> words = commandOf(program, args);
   std::vector<char*> argv = argvOf(words);
   int slave = -1;
   EXPECT_EQ(0, openpty(&master_, &slave, nullptr, nullptr, nullptr));

@@ -3,18 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::wstring wideOf(const std::string& text) {
-  return std::wstring(text.begin(), text.end());
-}
-
 // The whole record of the program, empty when it has none.
 std::vector<char> versionRecord(const char* program) {
-  std::wstring path = wideOf(program);
+  std::wstring path(program, program + strlen(program));
   DWORD ignored = 0;
   DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   std::vector<char> record(size);
@@ -25,7 +22,7 @@ std::vector<char> versionRecord(const char* program) {
 std::wstring entry(std::vector<char>& record, const std::string& name) {
   void* value = nullptr;
   UINT length = 0;
-  std::wstring key = wideOf("\\StringFileInfo\\040904B0\\" + name);
+  std::wstring key = L"\\StringFileInfo\\040904B0\\" + std::wstring(name.begin(), name.end());
   if (!VerQueryValueW(record.data(), key.c_str(), &value, &length) || length == 0) return L"";
   return std::wstring(static_cast<const wchar_t*>(value));
 }
