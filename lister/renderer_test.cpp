@@ -70,20 +70,14 @@ TEST(Renderer, ListsLines) {
       {"A\rB", "", "A\r\nB"},  // no line end after a last line without 13
       {"\n", "n", "{10}"},     // only 13 ends a line
       {"\x0A\x00t\"HI\"\r\x14\x00n10\r\x00\xFF"s, "k", "10 PRINT \"HI\"\r\n20 GOTO 10\r\n"},
-      {""s, "k", "0 "},      // the first number is always written
-      {"\x07"s, "k", "7 "},  // from the one byte there is
-      {"\x0A\x00"s
-       "A\r",
-       "k", "10 A\r\n0 "},  // no end marker: both missing bytes count as 0
-      {"\x0A\x00"s
-       "A\r\x05",
-       "k", "10 A\r\n5 "},  // one byte after the line end
-      {"\x00\xFF"s
-       "A"s,
-       "k", "-256 A"},  // the first number is not tested for the marker
+      {""s, "k", "0 "},                       // the first number is always written
+      {"\x07"s, "k", "7 "},                   // from the one byte there is
+      {"\x0A\0A\r"s, "k", "10 A\r\n0 "},      // no end marker: both missing bytes count as 0
+      {"\x0A\0A\r\x05"s, "k", "10 A\r\n5 "},  // one byte after the line end
+      {"\0\xFF\x41"s, "k", "-256 A"},         // the first number is not tested for the marker
       {"\x00\x80"s, "k", "-32768 "},
-      {"\x0A\x00\x41\r\x00\xFF\x42\x43\r\x00\xFF"s, "k",
-       "10 A\r\nBC\r\n"},                         // text after the marker
+      // Text after the end marker is listed without numbers.
+      {"\x0A\0A\r\0\xFF\x42\x43\r\0\xFF"s, "k", "10 A\r\nBC\r\n"},
       {"10 tX\r"s, "k", "12337  PRINT X\r\n0 "},  // a 300-baud dump read as 2000-baud
   };
   for (const Case& c : cases)
