@@ -45,9 +45,8 @@ TEST(Text, DecodeUtf8) {
       {"\xE2\x96z", Utf8Errors::replace, u"\xFFFDz"},      // truncated, next byte starts again
       {"\xF1\x80\x80", Utf8Errors::replace, u"\xFFFD"},    // truncated at the end
       {"\xC0\x80", Utf8Errors::replace, u"\xFFFD\xFFFD"},  // overlong
-      {"\xE0\x80\x80", Utf8Errors::replace, u"\xFFFD\xFFFD\xFFFD"},  // overlong
-      {"\xF0\x80", Utf8Errors::replace, u"\xFFFD\xFFFD"},            // 80 cannot follow F0
-      {"\xED\xA0\x80", Utf8Errors::replace, u"\xFFFD\xFFFD\xFFFD"},  // encoded surrogate
+      {"\xF0\x80", Utf8Errors::replace, u"\xFFFD\xFFFD"},  // 80 cannot follow F0
+      {"\xED\xA0\x80", Utf8Errors::replace, u"\xFFFD\xFFFD\xFFFD"},            // encoded surrogate
       {"\xF4\x90\x80\x80", Utf8Errors::replace, u"\xFFFD\xFFFD\xFFFD\xFFFD"},  // above U+10FFFF
       {"\x80z", Utf8Errors::replace, u"\xFFFDz"},                              // lone continuation
       {"\xED\x9F\xBF", Utf8Errors::replace, u"\xD7FF"},
