@@ -132,6 +132,15 @@ bool atEndOfFileRefilling(int number) {
 
 namespace {
 
+constexpr uint64_t kOnes = 0x0101010101010101u;
+constexpr uint64_t kHighBits = 0x8080808080808080u;
+
+// Bit 7 marked in the bytes of word below 14: exactly in the lowest one; a borrow may mark others
+// above it.
+uint64_t marksBelow14(uint64_t word) {
+  return (word - 14 * kOnes) & ~word & kHighBits;
+}
+
 // The index of the lowest byte whose bit 7 is set in marks, which has only such bits: the lowest
 // mark is bit 8k + 7, and the product puts k in the top byte.
 size_t lowestMarkedByte(uint64_t marks) {
@@ -142,16 +151,13 @@ bool isLineEnd(unsigned char byte) {
   return byte == '\r' || byte == '\n' || byte == 0;
 }
 
-// The first CR, LF or zero byte in [p, stop), or stop. Eight bytes at a time: each byte below 14
-// gets its high bit marked (exactly the lowest one; a borrow may mark others above it), and only
-// marked bytes are looked at.
+// The first CR, LF or zero byte in [p, stop), or stop. Eight bytes at a time; only the bytes
+// marked as below 14 are looked at.
 const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* stop) {
-  constexpr uint64_t kOnes = 0x0101010101010101u;
-  constexpr uint64_t kHighBits = 0x8080808080808080u;
   for (; stop - p >= 8; p += 8) {
     uint64_t word;
     std::memcpy(&word, p, 8);
-    for (uint64_t marks = (word - 14 * kOnes) & ~word & kHighBits; marks != 0; marks &= marks - 1) {
+    for (uint64_t marks = marksBelow14(word); marks != 0; marks &= marks - 1) {
       size_t k = lowestMarkedByte(marks);
       if (isLineEnd(p[k])) return p + k;
     }
@@ -161,21 +167,11 @@ const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* st
   return p;
 }
 
-// Four bytes, as loaded from memory, spread to four 16-bit code units in the same order when
-// stored back.
-uint64_t widenAscii(uint32_t bytes) {
-  uint64_t units = bytes;
-  units = (units | units << 16) & 0x0000FFFF0000FFFFu;
-  return (units | units << 8) & 0x00FF00FF00FF00FFu;
-}
-
 // Appends to line the code units of the bytes from p on that are ASCII and not below 14, up to
 // the first other byte, and returns where it stopped. Such bytes are whole characters and none of
 // them ends a line.
 const unsigned char* appendPlainAscii(const unsigned char* p, const unsigned char* stop,
                                       std::u16string& line) {
-  constexpr uint64_t kOnes = 0x0101010101010101u;
-  constexpr uint64_t kHighBits = 0x8080808080808080u;
   constexpr size_t kChunk = 256;
   char16_t chunk[kChunk];
   char16_t* out = chunk;
@@ -190,7 +186,7 @@ const unsigned char* appendPlainAscii(const unsigned char* p, const unsigned cha
     std::memcpy(halves, p, 8);
     uint64_t units[2] = {widenAscii(halves[0]), widenAscii(halves[1])};
     std::memcpy(out, units, 16);
-    uint64_t marks = (((word - 14 * kOnes) & ~word) | word) & kHighBits;
+    uint64_t marks = marksBelow14(word) | (word & kHighBits);
     if (marks != 0) {
       // The lowest mark is exact: the bytes before it are plain, and only their units count.
       size_t plain = lowestMarkedByte(marks);

@@ -64,13 +64,18 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
   return FALSE;
 }
 
+// A system read or write moves at most this many bytes at once.
+DWORD partOf(size_t size) {
+  constexpr DWORD kMost = 1u << 30;
+  return size < kMost ? static_cast<DWORD>(size) : kMost;
+}
+
 // Writes all of size bytes, as far as the system takes them.
 bool writeAll(HANDLE handle, const void* data, size_t size) {
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
     DWORD put = 0;
-    DWORD part = size < (1u << 30) ? static_cast<DWORD>(size) : (1u << 30);
-    if (!WriteFile(handle, bytes, part, &put, nullptr) || put == 0) return false;
+    if (!WriteFile(handle, bytes, partOf(size), &put, nullptr) || put == 0) return false;
     bytes += put;
     size -= put;
   }
@@ -134,11 +139,9 @@ HANDLE handleOf(intptr_t handle) {
 }
 
 long long readFile(intptr_t handle, unsigned char* data, size_t size) {
-  letRequestedCloseIn();
-  DWORD wanted = size < (1u << 30) ? static_cast<DWORD>(size) : (1u << 30);
   DWORD got = 0;
   beginWait();
-  BOOL read = ReadFile(handleOf(handle), data, wanted, &got, nullptr);
+  BOOL read = ReadFile(handleOf(handle), data, partOf(size), &got, nullptr);
   DWORD error = read ? 0 : GetLastError();
   endWait();
   if (read) return got;
@@ -150,9 +153,8 @@ long long readFile(intptr_t handle, unsigned char* data, size_t size) {
 // bytes again.
 long long writeFile(intptr_t handle, const unsigned char* data, size_t size) {
   letRequestedCloseIn();
-  DWORD wanted = size < (1u << 30) ? static_cast<DWORD>(size) : (1u << 30);
   DWORD put = 0;
-  if (!WriteFile(handleOf(handle), data, wanted, &put, nullptr) || put == 0) return -1;
+  if (!WriteFile(handleOf(handle), data, partOf(size), &put, nullptr) || put == 0) return -1;
   return put;
 }
 
@@ -179,7 +181,6 @@ void exitProcess(int status) {
 
 // A console shows the UTF-16 text; a file or a pipe receives it as UTF-16LE bytes with CR LF.
 void printLine(std::u16string_view text) {
-  letRequestedCloseIn();
   std::u16string line(text);
   line.append(u"\r\n");
   beginWait();
@@ -202,7 +203,6 @@ std::u16string parameterAt(int index) {
 }
 
 void delayMs(int milliseconds) {
-  letRequestedCloseIn();
   beginWait();
   timeBeginPeriod(1);
   Sleep(static_cast<DWORD>(milliseconds));

@@ -30,14 +30,6 @@ char16_t mapCase(const CaseRange (&ranges)[N], char16_t unit) {
 constexpr char16_t kReplacement = 0xFFFD;
 constexpr char16_t kEscapeBase = 0xDC00;
 
-// Four bytes below 0x80, as loaded from memory, spread to four 16-bit code units in the same
-// order when stored back.
-uint64_t widenAscii(uint32_t bytes) {
-  uint64_t units = bytes;
-  units = (units | units << 16) & 0x0000FFFF0000FFFFu;
-  return (units | units << 8) & 0x00FF00FF00FF00FFu;
-}
-
 bool isHighSurrogate(char16_t unit) {
   return unit >= 0xD800 && unit <= 0xDBFF;
 }
