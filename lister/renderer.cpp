@@ -46,7 +46,7 @@ void writeLineNumber(int number) {
   char digits[kMaxDecimalLength + 1];
   size_t length = formatDecimal(number, digits);
   digits[length++] = ' ';
-  writeBytes(1, digits, length);
+  writePiece(1, digits, length);
 }
 
 }  // namespace
@@ -64,10 +64,10 @@ void renderDump(const ListerOptions& options) {
       continue;
     }
     if (byte != dump::kLineEnd) {
-      writeBytes(1, pieces.of[byte].data(), pieces.of[byte].size());
+      writePiece(1, pieces.of[byte].data(), pieces.of[byte].size());
       continue;
     }
-    writeBytes(1, "\r\n", 2);
+    writePiece(1, "\r\n", 2);
     // After every line end of a 2000-baud recording comes the next line number, or the end
     // marker; bytes after the marker are still listed, as text without line numbers.
     if (options.baud2000) {

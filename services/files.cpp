@@ -256,18 +256,39 @@ void writeBytesFlushing(int number, const char* data, size_t size) {
   FileCursor& cursor = fileCursors[number];
   while (size > 0 && !cursor.failed) {
     size_t room = static_cast<size_t>(cursor.writeEnd - cursor.writeNext);
-    size_t part = size < room ? size : room;
+    if (room <= 1) {
+      flush(number);
+      continue;
+    }
+    size_t part = size < room - 1 ? size : room - 1;
     std::memcpy(cursor.writeNext, data, part);
     cursor.writeNext += part;
     data += part;
     size -= part;
-    if (cursor.writeNext == cursor.writeEnd) flush(number);
   }
 }
 
 void writeByteFlushing(int number, int value) {
-  if (fileFor(number, true) == nullptr || fileCursors[number].failed) return;
+  char byte = static_cast<char>(value);
+  writeBytesFlushing(number, &byte, 1);
+}
+
+void writePieceFlushing(int number, const char* data, size_t size) {
+  if (fileFor(number, true) == nullptr || !flush(number)) return;
+  if (size < kFileBufferSize) {
+    writePiece(number, data, size);
+    return;
+  }
   FileCursor& cursor = fileCursors[number];
-  *cursor.writeNext++ = static_cast<unsigned char>(value);
-  if (cursor.writeNext == cursor.writeEnd) flush(number);
+  OpenFile& file = files[number];
+  while (size > 0) {
+    long long put = file.ops->write(file.handle, reinterpret_cast<const unsigned char*>(data), size);
+    if (put < 0) {
+      cursor.failed = true;
+      cursor.writeEnd = file.buffer;
+      return;
+    }
+    data += put;
+    size -= static_cast<size_t>(put);
+  }
 }

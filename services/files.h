@@ -100,8 +100,12 @@ inline int readWord(int number) {
   return readWordRefilling(number);
 }
 
-// The low 8 bits of value as one byte. The inline parts only fill the buffer short of full;
-// the rest writes out a full buffer.
+// Output goes through the buffer by one rule: a write of n bytes is copied in while more than n
+// bytes of room are left; otherwise the pending output is written out first. So bytes written one
+// at a time reach the file in blocks of 4095, and a piece shorter than the buffer never straddles
+// two system writes (a reader of a pipe never sees half a character).
+
+// The low 8 bits of value as one byte.
 void writeByteFlushing(int number, int value);
 inline void writeByte(int number, int value) {
   if (isFileNumber(number)) {
@@ -114,6 +118,7 @@ inline void writeByte(int number, int value) {
   writeByteFlushing(number, value);
 }
 
+// Bytes that reach the file exactly as if each were written with writeByte.
 void writeBytesFlushing(int number, const char* data, size_t size);
 inline void writeBytes(int number, const char* data, size_t size) {
   if (isFileNumber(number)) {
@@ -125,4 +130,19 @@ inline void writeBytes(int number, const char* data, size_t size) {
     }
   }
   writeBytesFlushing(number, data, size);
+}
+
+// One piece of output, such as a character's UTF-8 bytes, in one system write with the pending
+// output; a piece of the buffer's size or more is written straight to the file.
+void writePieceFlushing(int number, const char* data, size_t size);
+inline void writePiece(int number, const char* data, size_t size) {
+  if (isFileNumber(number)) {
+    FileCursor& cursor = fileCursors[number];
+    if (static_cast<size_t>(cursor.writeEnd - cursor.writeNext) > size) {
+      std::memcpy(cursor.writeNext, data, size);
+      cursor.writeNext += size;
+      return;
+    }
+  }
+  writePieceFlushing(number, data, size);
 }

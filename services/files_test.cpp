@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "tests/memory_file.h"
@@ -74,20 +75,40 @@ TEST(Files, SignedBytesAndWords) {
   closeFile(0);
 }
 
-TEST(Files, WritesLowBytesOneSystemWritePerFullBuffer) {
-  MemoryFile output;
-  attachMemoryFile(1, output, true);
+TEST(Files, OutputReachesTheFileInWholePieces) {
+  // Bytes, however they are handed over, go out as if one at a time: in blocks of 4095.
+  MemoryFile bytes;
+  attachMemoryFile(1, bytes, true);
   writeByte(1, 256);
   writeByte(1, -1);
-  writeBytes(1, "\xE2\x96\xB2\r\n", 5);
-  std::string filler(kFileBufferSize - 8, 'x');
-  writeBytes(1, filler.data(), filler.size());
-  EXPECT_EQ("", output.bytes);  // one byte short of a full buffer
-  writeBytes(1, "yz", 2);
-  EXPECT_EQ(kFileBufferSize, output.bytes.size());
+  std::string run(9998, 'x');
+  for (size_t at = 0, part = 1; at < run.size(); at += part, part = part * 3 % 5000 + 1)
+    writeBytes(1, run.data() + at, std::min(part, run.size() - at));
   EXPECT_TRUE(closeFile(1));
-  EXPECT_EQ(std::string("\x00\xFF\xE2\x96\xB2\r\n", 7) + filler + "yz", output.bytes);
-  EXPECT_EQ(1, output.closes);
+  EXPECT_EQ(std::string("\x00\xFF", 2) + run, bytes.bytes);
+  EXPECT_EQ((std::vector<size_t>{4095, 4095, 1810}), bytes.writes);
+
+  // Pieces of 1 to 7 bytes: each system write ends where a piece ends, and holds as many
+  // pieces as leave room for more than the next one.
+  MemoryFile pieces;
+  attachMemoryFile(1, pieces, true);
+  std::vector<size_t> ends;  // where each piece ends in the output
+  std::string all;
+  for (size_t i = 0; all.size() < 3 * kFileBufferSize; ++i) {
+    std::string piece(i % 7 + 1, static_cast<char>('a' + i % 26));
+    writePiece(1, piece.data(), piece.size());
+    all += piece;
+    ends.push_back(all.size());
+  }
+  EXPECT_TRUE(closeFile(1));
+  EXPECT_EQ(all, pieces.bytes);
+  size_t at = 0;
+  for (size_t i = 0; i + 1 < pieces.writes.size(); ++i) {
+    at += pieces.writes[i];
+    auto end = std::find(ends.begin(), ends.end(), at);
+    ASSERT_NE(ends.end(), end) << "write " << i << " splits a piece";
+    EXPECT_GE(pieces.writes[i] + (end[1] - end[0]), kFileBufferSize) << "write " << i;
+  }
 }
 
 TEST(Files, FailedWritesAreReported) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "services/files.h"
 
@@ -16,6 +17,7 @@ struct MemoryFile {
   size_t failReadAt = SIZE_MAX;  // a read that would pass this offset fails
   size_t capacity = SIZE_MAX;    // a write beyond this many bytes fails, as on a full disk
   int closes = 0;
+  std::vector<size_t> writes = {};  // the size of each system write
 };
 
 inline MemoryFile& memoryFileOf(intptr_t handle) {
@@ -35,6 +37,7 @@ inline const SystemFileOps memoryFileOps = {
       MemoryFile& file = memoryFileOf(handle);
       if (file.bytes.size() + size > file.capacity) return -1;
       size_t n = std::min(size, file.piece);
+      file.writes.push_back(n);
       file.bytes.append(reinterpret_cast<const char*>(data), n);
       return static_cast<long long>(n);
     },
