@@ -282,7 +282,8 @@ void writePieceFlushing(int number, const char* data, size_t size) {
   FileCursor& cursor = fileCursors[number];
   OpenFile& file = files[number];
   while (size > 0) {
-    long long put = file.ops->write(file.handle, reinterpret_cast<const unsigned char*>(data), size);
+    long long put =
+        file.ops->write(file.handle, reinterpret_cast<const unsigned char*>(data), size);
     if (put < 0) {
       cursor.failed = true;
       cursor.writeEnd = file.buffer;
