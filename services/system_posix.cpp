@@ -207,10 +207,13 @@ long long readKeyBytes(unsigned char* data, size_t size) {
   ssize_t got = read(STDIN_FILENO, data, size);
   if (got < 0) return errno == EINTR || errno == EAGAIN ? 0 : -1;
   if (got == 0) return -1;
-  // A terminal sends the escape sequence of an arrow or function key in one piece; such keys
-  // carry no character.
-  if (keysFromTerminal && data[0] == 0x1B && got > 1) return 0;
   return got;
+}
+
+long long monotonicMs() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 }  // namespace
@@ -289,7 +292,8 @@ void endKeyInput() {
 }
 
 KeyRead readKey(std::u16string& key) {
-  return nextKey(keys, keysFromTerminal, readKeyBytes, key);
+  return nextKey(keys, keysFromTerminal ? KeySource::terminal : KeySource::pipe, readKeyBytes,
+                 monotonicMs(), key);
 }
 
 // ---- Files ----

@@ -222,7 +222,7 @@ void endKeyInput() {}
 KeyRead readKey(std::u16string& key) {
   letRequestedCloseIn();
   if (keysFromConsole) return readConsoleKey(key);
-  return nextKey(keys, false, readKeyBytes, key);
+  return nextKey(keys, KeySource::pipe, readKeyBytes, 0, key);
 }
 
 // ---- Files ----

@@ -172,6 +172,8 @@ TEST(BothPrograms, QuestionTakesKeysFromAPipe) {
   };
   const Case cases[] = {
       {Input::keys, "q\r\ny", "Q\nY\n", 0},  // line ends are not keys
+      {Input::keys, std::string("\0\0y", 3), "Y\n",
+       0},  // nor are zero bytes, and they echo nothing
       {Input::keys, "yn", "Y\n", 0},
       {Input::keys, "n", "N\n" + kAborted, 1},
       {Input::keys, "q", "Q\n" + kAborted, 1},
@@ -240,6 +242,7 @@ TEST(BothPrograms, QuestionOnATerminalTakesKeysAtOnceAndRestoresIt) {
     int signalNumber;               // sent once the last key is echoed; 0 for none
     std::string answer;             // what the terminal shows after the question
     int end;
+    int pauseMs = 0;  // when set, keys are typed this long apart instead, as they echo nothing
   };
   const Case cases[] = {
       {&kKaldex, {"q", "y"}, 0, "Q\r\nY\r\n", 0},
@@ -247,6 +250,13 @@ TEST(BothPrograms, QuestionOnATerminalTakesKeysAtOnceAndRestoresIt) {
       {&kKaldex, {"\r", "Y"}, 0, "\r\r\nY\r\n", 0},
       {&kKaldex, {"q", "\x03"}, 0, "Q\r\n", -SIGINT},
       {&kKaldex, {"q"}, SIGHUP, "Q\r\n", -SIGHUP},
+      // Keys without a character echo nothing, and the keys after them still answer: Ctrl-@,
+      // an arrow and a function key, whole or split between reads. A lone ESC is the Escape key.
+      {&kKaldex, {std::string("\0y", 2)}, 0, "Y\r\n", 0},
+      {&kKaldex, {"\x1B[Ay"}, 0, "Y\r\n", 0},
+      {&kKaldex, {"\x1B[", "Ay"}, 0, "Y\r\n", 0, 100},
+      {&kKaldex, {"\x1BOPy"}, 0, "Y\r\n", 0},
+      {&kKaldex, {"\x1B", "y"}, 0, "\x1B\r\nY\r\n", 0},
       {&kMorvix, {"q", "y"}, 0, "Q\r\nY\r\n", 0},
   };
   const std::string question = "Output file already exists. Overwrite? [y/n]\r\n";
@@ -259,7 +269,9 @@ TEST(BothPrograms, QuestionOnATerminalTakesKeysAtOnceAndRestoresIt) {
     // Keys typed as soon as the question shows must already be taken without Enter or echo.
     ASSERT_TRUE(terminal.readUntil(question));
     for (const std::string& key : c.keys) {
-      if (&key != &c.keys.front()) {
+      if (&key != &c.keys.front() && c.pauseMs > 0) {
+        usleep(c.pauseMs * 1000);
+      } else if (&key != &c.keys.front()) {
         ASSERT_TRUE(terminal.readUntil("\r\n"));
       }
       terminal.type(key);
