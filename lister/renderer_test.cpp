@@ -2,15 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "converter/line_encoder.h"
-#include "services/files.h"
 #include "tests/memory_file.h"
+
+using namespace std::string_literals;
 
 namespace {
 
-std::string render(const std::string& dump, const ListerOptions& options) {
+// Renders dump with the options given by letters ("e", "n", "v", "k" for -2k).
+std::string render(const std::string& dump, const std::string& letters) {
+  ListerOptions options;
+  options.editable = letters.find('e') != std::string::npos;
+  options.charNumbers = letters.find('n') != std::string::npos;
+  options.viperSoft = letters.find('v') != std::string::npos;
+  options.baud2000 = letters.find('k') != std::string::npos;
   MemoryFile input{dump};
   MemoryFile output;
   attachMemoryFile(0, input, false);
@@ -20,115 +25,81 @@ std::string render(const std::string& dump, const ListerOptions& options) {
   return output.bytes;
 }
 
-ListerOptions optionsOf(const std::string& letters) {
-  ListerOptions options;
-  options.editable = letters.find('e') != std::string::npos;
-  options.charNumbers = letters.find('n') != std::string::npos;
-  options.viperSoft = letters.find('v') != std::string::npos;
-  options.baud2000 = letters.find('k') != std::string::npos;
-  return options;
+std::string everyByte(bool withLineEnd) {
+  std::string bytes;
+  for (int byte = 0; byte < 256; ++byte) {
+    if (byte != '\r' || withLineEnd) bytes += static_cast<char>(byte);
+  }
+  return bytes;
 }
 
-TEST(Renderer, ListsEachKindOfByte) {
-  // The first and last byte of each range of codes, under the options that change them.
-  struct Case {
-    int byte;
-    std::string letters;
+TEST(Renderer, ListsEveryByte) {
+  // Unrecognised codes from first to last, as "?" or numbered with -n, bytes 0x80 and up
+  // counting as -128 to -1.
+  auto unknown = [](int first, int last, bool numbered) {
     std::string text;
+    for (int code = first; code <= last; ++code)
+      text += numbered ? "{" + std::to_string(code) + "}" : "?";
+    return text;
   };
-  const Case cases[] = {
-      {0x00, "", ""},         {0x00, "e", "null "},  {0x1F, "", ""},
-      {0x1F, "e", "erase "},  {0x01, "", "?"},       {0x1E, "n", "{30}"},
-      {0x20, "", " "},        {0x5D, "e", "]"},      {0x5E, "", "\xE2\x96\xB2"},
-      {0x63, "", "\xC3\xB7"}, {0x5E, "e", "up "},    {0x64, "", "a"},
-      {0x67, "e", "d "},      {0x68, "", "LIST "},   {0x77, "e", "to "},
-      {0x78, "", "?"},        {0x78, "v", "DATA "},  {0x7F, "ev", "scroll "},
-      {0x7F, "n", "{127}"},   {0x80, "n", "{-128}"}, {0xFF, "e", "?"},
-      {0xFF, "env", "{-1}"},  {0x0D, "", "\r\n"},
-  };
-  for (const Case& c : cases) {
-    std::string dump(1, static_cast<char>(c.byte));
-    EXPECT_EQ(c.text, render(dump, optionsOf(c.letters))) << c.byte << " " << c.letters;
-    // The 2000-baud layout adds only the line numbers around the same text.
-    std::string numbered = "10 " + c.text + (c.byte == 0x0D ? "0 " : "");
-    EXPECT_EQ(numbered, render(std::string("\x0A\x00", 2) + dump, optionsOf(c.letters + "k")))
-        << c.byte << " " << c.letters;
+  for (const std::string letters : {"", "n", "v", "nv"}) {
+    bool n = letters.find('n') != std::string::npos;
+    bool v = letters.find('v') != std::string::npos;
+    std::string expected =
+        unknown(1, 12, n) + "\r\n" + unknown(14, 30, n) +
+        " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]"
+        "\u25B2\u25C4\u25BC\u25BA\u00D7\u00F7abcdLIST CLEAR RUN NEXT LINE IF GOTO GOSUB RETURN "
+        "BOX FOR INPUT PRINT STEP RND TO " +
+        (v ? "DATA CIRCLE POINT DEFAULT SHOW SNAP ZERO SCROLL " : unknown(120, 127, n)) +
+        unknown(-128, -1, n);
+    EXPECT_EQ(expected, render(everyByte(true), letters)) << letters;
   }
+  EXPECT_EQ("null erase up left down right mul div a b c d list to ",
+            render("\x00\x1F\x5E\x5F\x60\x61\x62\x63\x64\x65\x66\x67\x68\x77"s, "e"));
 }
 
 TEST(Renderer, ListsLines) {
-  using namespace std::string_literals;
-  struct Case {
-    std::string dump;
-    std::string letters;
-    std::string text;
-  };
-  const Case cases[] = {
-      {"10 tX\r", "e", "10 print X\r\n"},
-      {"10 t\"HI\"\r20 n10\r", "", "10 PRINT \"HI\"\r\n20 GOTO 10\r\n"},
-      {"", "", ""},
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"10 \x74X\r", "", "10 PRINT X\r\n"},
       {"A\rB", "", "A\r\nB"},  // no line end after a last line without 13
-      {"\n", "n", "{10}"},     // only 13 ends a line
-      {"\x0A\x00t\"HI\"\r\x14\x00n10\r\x00\xFF"s, "k", "10 PRINT \"HI\"\r\n20 GOTO 10\r\n"},
-      {""s, "k", "0 "},                       // the first number is always written
-      {"\x07"s, "k", "7 "},                   // from the one byte there is
-      {"\x0A\0A\r"s, "k", "10 A\r\n0 "},      // no end marker: both missing bytes count as 0
-      {"\x0A\0A\r\x05"s, "k", "10 A\r\n5 "},  // one byte after the line end
-      {"\0\xFF\x41"s, "k", "-256 A"},         // the first number is not tested for the marker
-      {"\x00\x80"s, "k", "-32768 "},
+      {"\x0A\x00\x74\"HI\"\r\x14\x00\x6E"s + "10\r\x00\xFF"s, "k",
+       "10 PRINT \"HI\"\r\n20 GOTO 10\r\n"},
+      {""s, "k", "0 "},                         // the first number is always written,
+      {"\x07"s, "k", "7 "},                     // from the one byte there is,
+      {"\0\xFF\x41"s, "k", "-256 A"},           // and not tested for the end marker
+      {"\x0A\0A\r"s, "k", "10 A\r\n0 "},        // no end marker: both missing bytes count as 0
+      {"\x0A\0A\r\x85"s, "k", "10 A\r\n133 "},  // one byte after the line end
+      {"\x00\x80\r\xFF\x7F"s, "k", "-32768 \r\n32767 "},
       // Text after the end marker is listed without numbers.
       {"\x0A\0A\r\0\xFF\x42\x43\r\0\xFF"s, "k", "10 A\r\nBC\r\n"},
-      {"10 tX\r"s, "k", "12337  PRINT X\r\n0 "},  // a 300-baud dump read as 2000-baud
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(c.text, render(c.dump, optionsOf(c.letters))) << c.dump;
-}
-
-// Converts a listing back with the converter, as KALDEX would.
-std::string convertBack(const std::string& listing, DumpLayout layout = DumpLayout::baud300) {
-  MemoryFile input{listing};
-  MemoryFile output;
-  attachMemoryFile(0, input, false);
-  attachMemoryFile(1, output, true);
-  EXPECT_EQ(ConversionEnd::finished, convertListing(layout));
-  closeAllFiles();
-  return output.bytes;
+  for (const auto& [dump, letters, text] : cases)
+    EXPECT_EQ(text, render(dump, letters)) << dump;
 }
 
 TEST(Renderer, EditableListingsConvertBackToTheSameBytes) {
-  std::string allBytes;
-  for (int byte = 0; byte < 256; ++byte) {
-    if (byte != 0x0D) allBytes.push_back(static_cast<char>(byte));
+  // Every byte value, and in the 2000-baud layout every kind of line number.
+  std::string dump2000 = "\x00\x80"s + everyByte(false) + "\r\xFF\x7F\r\xFF\xFE" + "7 X\r" +
+                         "\x01\xFF\r\xFF\xFF\r\0\0\r\0\x01\r\0\xFF"s;
+  for (const auto& [dump, layout] : {std::pair{everyByte(false) + "\r\r", DumpLayout::baud300},
+                                     {dump2000, DumpLayout::baud2000}}) {
+    bool baud2000 = layout == DumpLayout::baud2000;
+    MemoryFile input{render(dump, baud2000 ? "envk" : "env")};
+    MemoryFile output;
+    attachMemoryFile(0, input, false);
+    attachMemoryFile(1, output, true);
+    EXPECT_EQ(ConversionEnd::finished, convertListing(layout));
+    closeAllFiles();
+    EXPECT_EQ(dump, output.bytes);
   }
-  allBytes += "\r\r";
-  EXPECT_EQ(allBytes, convertBack(render(allBytes, optionsOf("env"))));
-}
-
-TEST(Renderer, Editable2000BaudListingsConvertBackToTheSameBytes) {
-  // A well-formed recording: numbers other than the end marker, content without 13, then the end
-  // marker. The first record holds every other byte, one record nothing.
-  std::string dump;
-  for (int number : {-32768, 32767, -257, -255, -1, 0, 256}) {
-    bool first = dump.empty();
-    dump.push_back(static_cast<char>(number & 0xFF));
-    dump.push_back(static_cast<char>(number >> 8 & 0xFF));
-    for (int byte = 0; first && byte < 256; ++byte) {
-      if (byte != 0x0D) dump.push_back(static_cast<char>(byte));
-    }
-    if (number != 0) dump += "7 X";
-    dump.push_back('\r');
-  }
-  dump += std::string("\x00\xFF", 2);
-  EXPECT_EQ(dump, convertBack(render(dump, optionsOf("envk")), DumpLayout::baud2000));
 }
 
 TEST(Renderer, StopsWhenWritingFails) {
   MemoryFile input{std::string(100000, 'A')};
-  MemoryFile full;
-  full.capacity = 10;
+  MemoryFile full{"", 1 << 20, SIZE_MAX, 10};
   attachMemoryFile(0, input, false);
   attachMemoryFile(1, full, true);
-  renderDump(optionsOf(""));
+  renderDump(ListerOptions());
   EXPECT_TRUE(fileFailed(1));
   EXPECT_LT(input.position, input.bytes.size());
   closeAllFiles();

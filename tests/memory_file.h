@@ -1,6 +1,6 @@
-// In-memory files for tests of code that reads file 0 and writes file 1: a byte string to read,
-// given out in pieces of a chosen size, and a byte string that collects what is written, with
-// failures on demand.
+// In-memory files for tests of code that reads file 0 and writes file 1: bytes to read, given out
+// in pieces of a chosen size, and bytes written, with the size of each write and failures on
+// demand.
 #pragma once
 
 #include <algorithm>
@@ -12,40 +12,30 @@
 
 struct MemoryFile {
   std::string bytes;
-  size_t position = 0;
-  size_t piece = 1 << 20;        // the most bytes one system read gives
+  size_t piece = 1 << 20;        // the most bytes one system read or write takes
   size_t failReadAt = SIZE_MAX;  // a read that would pass this offset fails
   size_t capacity = SIZE_MAX;    // a write beyond this many bytes fails, as on a full disk
-  int closes = 0;
-  std::vector<size_t> writes = {};  // the size of each system write
+  size_t position = 0;
+  std::vector<size_t> writes = {};
 };
 
-inline MemoryFile& memoryFileOf(intptr_t handle) {
-  return *reinterpret_cast<MemoryFile*>(handle);
+inline long long readMemory(intptr_t handle, unsigned char* data, size_t size) {
+  MemoryFile& file = *reinterpret_cast<MemoryFile*>(handle);
+  size_t n = std::min({size, file.piece, file.bytes.size() - file.position});
+  if (n > 0 && file.position + n > file.failReadAt) return -1;
+  file.position += file.bytes.copy(reinterpret_cast<char*>(data), n, file.position);
+  return static_cast<long long>(n);
 }
 
-inline const SystemFileOps memoryFileOps = {
-    [](intptr_t handle, unsigned char* data, size_t size) -> long long {
-      MemoryFile& file = memoryFileOf(handle);
-      size_t n = std::min({size, file.piece, file.bytes.size() - file.position});
-      if (n > 0 && file.position + n > file.failReadAt) return -1;
-      file.bytes.copy(reinterpret_cast<char*>(data), n, file.position);
-      file.position += n;
-      return static_cast<long long>(n);
-    },
-    [](intptr_t handle, const unsigned char* data, size_t size) -> long long {
-      MemoryFile& file = memoryFileOf(handle);
-      if (file.bytes.size() + size > file.capacity) return -1;
-      size_t n = std::min(size, file.piece);
-      file.writes.push_back(n);
-      file.bytes.append(reinterpret_cast<const char*>(data), n);
-      return static_cast<long long>(n);
-    },
-    [](intptr_t handle) {
-      ++memoryFileOf(handle).closes;
-      return true;
-    },
-};
+inline long long writeMemory(intptr_t handle, const unsigned char* data, size_t size) {
+  MemoryFile& file = *reinterpret_cast<MemoryFile*>(handle);
+  if (file.bytes.size() + size > file.capacity) return -1;
+  file.writes.push_back(std::min(size, file.piece));
+  file.bytes.append(reinterpret_cast<const char*>(data), file.writes.back());
+  return static_cast<long long>(file.writes.back());
+}
+
+inline const SystemFileOps memoryFileOps = {readMemory, writeMemory, [](intptr_t) { return true; }};
 
 inline void attachMemoryFile(int number, MemoryFile& file, bool forWriting) {
   attachFile(number, reinterpret_cast<intptr_t>(&file), memoryFileOps, forWriting);

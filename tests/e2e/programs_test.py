@@ -1,0 +1,321 @@
+#!/usr/bin/env python3
+"""Both programs as their users run them: the whole console text, the exit status and the bytes
+of every file, one row per run.
+
+Usage: programs_test.py KALDEX MORVIX EXAMPLES [unittest arguments]
+With E2E_WINDOWS_PROGRAMS naming a folder, its KALDEX.exe and MORVIX.exe run under Wine
+(E2E_WINE), and their console text, UTF-16LE with CR LF, is read as UTF-8 with LF.
+"""
+import fcntl, os, random, resource, signal, subprocess, sys, tempfile, termios, time, unittest
+from pathlib import Path
+
+KALDEX, MORVIX, EXAMPLES = map(os.path.abspath, sys.argv[1:4])
+WINDOWS = os.environ.get("E2E_WINDOWS_PROGRAMS")
+if WINDOWS:
+    KALDEX, MORVIX = (str(Path(WINDOWS, name + ".exe")) for name in ("KALDEX", "MORVIX"))
+
+
+def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, **popen):
+    """Runs program in folder as from a shell; the exit status, or minus the ending signal."""
+    command = [os.environ.get("E2E_WINE", "/usr/lib/wine/wine64")] if WINDOWS else []
+    process = subprocess.Popen(command + [program] + args, cwd=folder, stdin=stdin,
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, **popen)
+    console = process.communicate(keys if stdin == subprocess.PIPE else None, timeout=60)[0]
+    if WINDOWS:
+        console = console.decode("utf-16-le").replace("\r\n", "\n").encode()
+    return process.returncode, console
+
+
+LISTING = b'10 print "HI"\n20 goto 10\n'
+DUMP = b'10 \x74"HI"\r20 \x6e10\r'  # print is 74, goto 6E
+DUMP2000 = b'\x0a\x00\x74"HI"\r\x14\x00\x6e10\r\x00\xff'
+LIST = b'10 PRINT "HI"\r\n20 GOTO 10\r\n'
+USAGE = {
+    "K": b"\nKALDEX Version 1.2 - Converts a text file To a Bally Basic binary dump\n\n  Usage:\n"
+         b"    KALDEX program.txt output.prg\n\n",
+    "M": b"\nMORVIX Version 1.2 - Converts a Bally Basic binary dump to a text file\n\n  Usage:\n"
+         b"    MORVIX program.prg output.txt [-e] [-n] [-v] [-2k]\n    -e:\n"
+         b"      editable output, special characters and commands are converted to\n"
+         b"      lowercase words\n    -n:\n"
+         b"      display character number {n} on unrecognized characters,\n"
+         b"      instead of question marks\n    -v:\n"
+         b"      look for VIPERSoft BASIC keywords, otherwise assume Bally BASIC\n    -2k:\n"
+         b"      process .prg as a 2000-baud recording instead of a 300-baud one.\n\n",
+}
+PROGRAMS = {"K": (KALDEX, LISTING, DUMP), "M": (MORVIX, DUMP, LIST)}  # path, sample, its output
+
+# Stand-ins for what differs between the programs and the cases.
+OUT, IN, OLD = "the program's output of its sample", "the input, unchanged", b"OLD OUTPUT"
+Q = b"Output file already exists. Overwrite? [y/n]\n"
+YES, ABORT = Q + b"Y\n", b"Operation aborted.\n"
+CREATE = YES + b"An error ocurred while creating the output file: "
+FULL = YES + b"An error occurred while writing the output file: /dev/full\n\n"
+MIXED = b"\x0a\x00\x74\x7f\x80\r\x00\xff"  # each option changes it in its own way
+NULL, CLOSED = subprocess.DEVNULL, "closed"
+
+# Programs, arguments, console text, the file of the second argument afterwards ("out" with
+# fewer), exit status; then keys, the input "in" when not the program's sample, standard input.
+ROWS = [
+    ("KM", "", "usage", OLD, 0), ("KM", "in", "usage", OLD, 0),
+    ("KM", "in new", b"", OUT, 0),
+    ("KM", ["my caf\u00e9", "\u25b2"], b"", OUT, 0),
+    ("KM", "in out", Q + b"Q\nY\n", OUT, 0, b"q\r\ny"),  # line ends are not keys
+    ("KM", "in out", YES, OUT, 0, b"\0\0y"),  # nor zero bytes
+    ("KM", "in out", Q + b"N\n" + ABORT, OLD, 1, b"n"),
+    ("KM", "in out", Q + b"Q\n" + ABORT, OLD, 1, b"q"),
+    ("KM", "in out", Q + ABORT, OLD, 1, b"", None, NULL),
+    ("KM", "in out", Q + ABORT, OLD, 1, b"", None, CLOSED),
+    ("KM", "missing out", b"Can't open file: missing\n\n", OLD, 1),
+    ("KM", "missing new", b"Can't open file: missing\n\n", None, 1),
+    ("KM", "sub out", b"Can't open file: sub\n\n", OLD, 1),
+    ("KM", "in sub", CREATE[len(YES):] + b"sub\n\n", None, 1),
+    ("KM", "in in", CREATE + b"in\n\n", IN, 1),
+    ("KM", "in ./in", CREATE + b"./in\n\n", IN, 1),
+    ("KM", "in link", CREATE + b"link\n\n", IN, 1),
+    ("KM", "in hard", CREATE + b"hard\n\n", IN, 1),
+    ("KM", "in /dev/full", FULL, None, 1), ("KM", "big /dev/full", FULL, None, 1),
+    ("KM", "/proc/self/mem new",  # it opens, but address 0 cannot be read
+     b"An error occurred while reading the input file: /proc/self/mem\n\n", b"", 1),
+    ("KM", "missing out -x", b"Invalid parameter: -x\n\n", OLD, 1),
+    ("KM", "in out -2K bad -x", b"Invalid parameter: bad\n\n", OLD, 1),
+    # Path and option bytes that are not UTF-8 reach the system and the console unchanged.
+    ("KM", "in out -2\udccb", b"Invalid parameter: -2\xcb\n\n", OLD, 1, b"", None, "posix"),
+    ("KM", "x\udce9\udced\udca0\udc80 out", b"Can't open file: x\xe9\xed\xa0\x80\n\n", OLD, 1,
+     b"", None, "posix"),
+    ("KM", "in out\udce9", b"", OUT, 0, b"", None, "posix"),
+    ("K", "missing out -v", b"Invalid parameter: -v\n\n", OLD, 1),
+    ("K", "in -2K", b"", OUT, 0),  # the first two parameters are always paths
+    ("K", "in new -2k -2K", b"", DUMP2000, 0),
+    ("K", "in new", b"Error: unknown token at line 2 - #rint#\n20 Print\n\n", b"10 \x74X\r20 P",
+     1, b"", b"10 print X\n20 Print\n30 goto 10\n"),
+    ("K", "in new", b"Error: invalid character at line 3\n3 X\tY\n\n", b"1\r\r3 X", 1, b"",
+     b"1\n\n3 X\tY\n4\n"),
+    ("K", "in new", b"Error: invalid character at line 1\n10 \xef\xbf\xbd\n\n", b"10 ", 1, b"",
+     b"10 \xe9\n"),
+    ("K", "in new", b"Error: got to end of line without finding right brace to match left brace"
+     b" at line 1\n10 print {34\n\n", b"10 \x74", 1, b"", b"10 print {34\n20 goto 10\n"),
+    ("K", "in new", b"", b"1\r2\r3\r4\r5\r", 0, b"", b"1\r2\r\n3\n4\x005"),
+    ("K", "in new -2K", b"Error: missing line number at line 2\n\n\n", b"\x0a\x00X\r", 1, b"",
+     b"10 X\n\n30 Y\n"),
+    ("K", "in new -2K", b"Error: line number out of range at line 2\n-256 Y\n\n",
+     b"\x0a\x00X\r", 1, b"", b"10 X\n-256 Y\n"),
+    ("M", "in out -ee", b"Invalid parameter: -ee\n\n", OLD, 1),
+    ("M", "in out -E -2 -x", b"Invalid parameter: -2\n\n", OLD, 1),
+    ("M", "-e in out", b"Invalid parameter: out\n\n", IN, 1),
+    ("M", "in new -2k", b"", LIST, 0, b"", DUMP2000),
+    ("M", "in new", b"", b"?PRINT ??\r\n?", 0, b"", MIXED),
+    ("M", "in new -e", b"", b"?null print ??\r\nnull ?", 0, b"", MIXED),
+    ("M", "in new -n", b"", b"{10}PRINT {127}{-128}\r\n{-1}", 0, b"", MIXED),
+    ("M", "in new -v", b"", b"?PRINT SCROLL ?\r\n?", 0, b"", MIXED),
+    ("M", "in new -2k", b"", b"10 PRINT ??\r\n", 0, b"", MIXED),
+    ("M", "in new -E -n -V -2K -e", b"", b"10 print scroll {-128}\r\n", 0, b"", MIXED),
+]
+
+
+class Programs(unittest.TestCase):
+    def test_runs(self):
+        for letters, args, console, result, end, keys, given, stdin in (
+                row + (b"y", None, subprocess.PIPE)[len(row) - 5:] for row in ROWS):
+            args = args.split() if isinstance(args, str) else args
+            for letter in letters:
+                if stdin == "posix" and WINDOWS:
+                    continue
+                program, sample, output = PROGRAMS[letter]
+                with self.subTest(letter + " " + " ".join(args)), \
+                        tempfile.TemporaryDirectory() as folder:
+                    given_input = sample if given is None else given
+                    for name, data in (("in", given_input), ("my caf\u00e9", given_input),
+                                       ("out", OLD), ("big", given_input * 1000)):
+                        Path(folder, name).write_bytes(data)
+                    os.mkdir(Path(folder, "sub"))
+                    os.symlink("in", Path(folder, "link"))
+                    os.link(Path(folder, "in"), Path(folder, "hard"))
+                    file = Path(folder, args[1] if len(args) > 1 else "out")
+                    created = not file.exists() and result is not None
+                    preexec = (lambda: os.close(0)) if stdin == CLOSED else None
+
+                    status, shown = run(program, args, folder, keys,
+                                        subprocess.PIPE if stdin in (CLOSED, "posix") else stdin,
+                                        preexec_fn=preexec)
+
+                    self.assertEqual((end, USAGE[letter] if console == "usage" else console),
+                                     (status, shown))
+                    expected = {OUT: output, IN: given_input}.get(result, result)
+                    self.assertEqual(expected, file.read_bytes() if file.is_file() else None)
+                    self.assertEqual(given_input, Path(folder, "in").read_bytes())
+                    self.assertEqual(7 + created, len(os.listdir(folder)))
+
+    def test_round_trips(self):
+        # Megabytes through MORVIX -e -n -v and back through KALDEX, in both layouts: every
+        # byte value, every line number but the end marker, many buffers; and the example.
+        rand = random.Random(2026)
+        dump300 = rand.randbytes(3000000) + b"\r"
+        dump2000 = bytearray()
+        while len(dump2000) < 3000000:
+            number = rand.randrange(65536)
+            if number == 0xFF00:
+                continue
+            content = bytes(b if b != 13 else 10 for b in rand.randbytes(rand.randrange(60)))
+            dump2000 += number.to_bytes(2, "little") + content + b"\r"
+        with tempfile.TemporaryDirectory() as folder:
+            self.assertEqual((0, b""), run(KALDEX, [str(Path(EXAMPLES, "boxes.txt")), "boxes"],
+                                           folder))
+            boxes = Path(folder, "boxes").read_bytes()
+            for dump, options in ((boxes, []), (dump300, []), (bytes(dump2000) + b"\0\xff", ["-2K"])):
+                Path(folder, "dump").write_bytes(dump)
+                for name in ("list", "back"):
+                    Path(folder, name).unlink(missing_ok=True)
+                self.assertEqual((0, b""), run(MORVIX, ["dump", "list", "-e", "-n", "-v"] + options,
+                                               folder))
+                self.assertEqual((0, b""), run(KALDEX, ["list", "back"] + options, folder))
+                self.assertTrue(dump == Path(folder, "back").read_bytes(), "round trip differs")
+
+    def test_permissions_of_an_unprivileged_user(self):
+        if WINDOWS or os.geteuid() != 0:
+            self.skipTest("POSIX only: another user, which needs root")
+        cases = [(0o000, 0o600, b"Can't open file: in\n\n"), (0o400, 0o400, CREATE + b"out\n\n"),
+                 (0o400, 0o200, b"")]  # unreadable: no question, but it can still be written
+        for letter, (program, sample, output) in PROGRAMS.items():
+            for input_mode, output_mode, console in cases:
+                with self.subTest(letter + console.decode()), \
+                        tempfile.TemporaryDirectory() as folder:
+                    os.chmod(folder, 0o777)
+                    for name, data, mode in (("in", sample, input_mode), ("out", OLD, output_mode)):
+                        Path(folder, name).write_bytes(data)
+                        os.chown(Path(folder, name), 65534, 65534)
+                        os.chmod(Path(folder, name), mode)
+                    self.assertEqual((1 if console else 0, console),
+                                     run(program, ["in", "out"], folder, user=65534, group=65534,
+                                         extra_groups=[]))
+                    self.assertEqual(OLD if console else output, Path(folder, "out").read_bytes())
+
+    def test_question_on_a_terminal(self):
+        if WINDOWS:
+            self.skipTest("POSIX only: pseudo-terminal and signals")
+        question = b"Output file already exists. Overwrite? [y/n]\r\n"
+        # Keys typed one at a time, each once the one before is echoed, or pause seconds apart
+        # when they echo nothing; None is a hang-up. Then what the terminal shows after the
+        # question, and how the program ends.
+        cases = [
+            (["q", "y"], b"Q\r\nY\r\n", 0), (["\u00e9", "n"], b"\xc3\x89\r\nN\r\n" + ABORT[:-1] + b"\r\n", 1),
+            (["\r", "Y"], b"\r\r\nY\r\n", 0), (["q", "\x03"], b"Q\r\n", -signal.SIGINT),
+            (["q", None], b"Q\r\n", -signal.SIGHUP),
+            # Keys without a character echo nothing, and the keys after them still answer: Ctrl-@,
+            # an arrow and a function key, whole or split between reads. A lone ESC is Escape.
+            (["\0y"], b"Y\r\n", 0), (["\x1b[Ay"], b"Y\r\n", 0), (["\x1b[", "Ay"], b"Y\r\n", 0, 0.1),
+            (["\x1bOPy"], b"Y\r\n", 0), (["\x1b", "y"], b"\x1b\r\nY\r\n", 0),
+        ]
+        for number, (keys, answer, end, *pause) in enumerate(cases):
+            program, sample, output = PROGRAMS["KM"[number % 2]]
+            with self.subTest(repr(keys)), tempfile.TemporaryDirectory() as folder:
+                Path(folder, "in").write_bytes(sample)
+                Path(folder, "out").write_bytes(OLD)
+                master, slave = os.openpty()
+                # Unusual values, which canonical mode ignores, show settings rebuilt by hand
+                # instead of put back.
+                settings = termios.tcgetattr(slave)
+                settings[6][termios.VMIN], settings[6][termios.VTIME] = 3, 7
+                termios.tcsetattr(slave, termios.TCSANOW, settings)
+                settings = termios.tcgetattr(slave)
+                process = subprocess.Popen([program, "in", "out"], cwd=folder, stdin=slave,
+                                           stdout=slave, stderr=slave, start_new_session=True,
+                                           preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+                os.close(slave)
+                shown = b""
+
+                def read_until(text):
+                    nonlocal shown
+                    while text not in shown[read_until.matched:]:
+                        try:
+                            shown += os.read(master, 4096)
+                        except OSError:  # EIO: the program's side is closed for good
+                            return
+                    read_until.matched = shown.index(text, read_until.matched) + len(text)
+                read_until.matched = 0
+
+                # Keys typed as soon as the question shows must be taken without Enter or echo.
+                read_until(question)
+                for index, key in enumerate(keys):
+                    if index > 0:
+                        time.sleep(pause[0]) if pause else read_until(b"\r\n")
+                    if key is None:
+                        process.send_signal(signal.SIGHUP)
+                    else:
+                        os.write(master, key.encode())
+                end_seen = process.wait(timeout=60)
+                read_until(b"\0")  # the rest: the terminal never shows a zero byte
+                self.assertEqual((end, question + answer), (end_seen, shown))
+                self.assertEqual(settings, termios.tcgetattr(master))
+                self.assertEqual(output if end == 0 else OLD, Path(folder, "out").read_bytes())
+                os.close(master)
+
+
+class Faults(unittest.TestCase):
+    """A disk that fills up and a signal in the middle of a conversion: how each run ends, what it
+    prints and the bytes on disk."""
+
+    def sample(self, letter, copies):
+        program, line, output = {"K": (KALDEX, b'10 print "HI"\n', b'10 \x74"HI"\r'),
+                                 "M": (MORVIX, b'10 \x74"HI"\r', b'10 PRINT "HI"\r\n')}[letter]
+        return program, line * copies, output * copies
+
+    def test_disk_fills_up_while_writing(self):
+        # A file size limit acts as a full disk: the write that reaches it writes what fits, the
+        # next fails with EFBIG, as SIGXFSZ is ignored.
+        for letter in "KM":
+            program, listing, output = self.sample(letter, 20000)  # ends in a part block
+            size = len(output)
+            # Inside a block, on a block boundary, in the last block written at the close, at the end.
+            for limit in (50000, 12 * 4096, size - 100, size):
+                with self.subTest(letter + str(limit)), tempfile.TemporaryDirectory() as folder:
+                    Path(folder, "in").write_bytes(listing)
+
+                    def full():
+                        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+                        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY))
+                    status, console = run(program, ["in", "out"], folder, preexec_fn=full)
+                    error = b"An error occurred while writing the output file: out\n\n"
+                    self.assertEqual((int(limit < size), error if limit < size else b""),
+                                     (status, console))
+                    self.assertTrue(output[:limit] == Path(folder, "out").read_bytes())
+
+    def test_signal_while_converting(self):
+        # A hang-up closes the output with every byte converted; an interrupt or a termination
+        # ends the program at once, losing at most the block not yet written.
+        if WINDOWS:
+            self.skipTest("POSIX only: signals")
+        for letter in "KM":
+            program, listing, output = self.sample(letter, 10000)
+            for signal_number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM):
+                with self.subTest(letter + str(signal_number)), \
+                        tempfile.TemporaryDirectory() as folder:
+                    os.mkfifo(Path(folder, "in"))
+                    # Opened for reading too, so that the open does not wait for the program.
+                    fifo = os.open(Path(folder, "in"), os.O_RDWR | os.O_NONBLOCK)
+                    process = subprocess.Popen([program, "in", "out"], cwd=folder,
+                                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                    # The whole input, then a wait until the program has taken it all and
+                    # sleeps, waiting for more.
+                    fed, deadline = 0, time.monotonic() + 60
+                    while time.monotonic() < deadline:
+                        try:
+                            fed += os.write(fifo, listing[fed:]) if fed < len(listing) else 0
+                        except BlockingIOError:
+                            pass
+                        waiting = fcntl.ioctl(fifo, termios.FIONREAD, b"\0\0\0\0")
+                        state = Path(f"/proc/{process.pid}/stat").read_text().rsplit(") ", 1)[1]
+                        if fed == len(listing) and waiting == b"\0\0\0\0" and state[0] == "S":
+                            break
+                        time.sleep(0.001)
+                    process.send_signal(signal_number)
+                    console = process.communicate(timeout=60)[0]
+                    os.close(fifo)
+                    self.assertEqual((-signal_number, b""), (process.returncode, console))
+                    written = Path(folder, "out").read_bytes()
+                    self.assertTrue(output.startswith(written))
+                    self.assertLess(len(output) - len(written), 1 if signal_number == signal.SIGHUP else 4096)
+                    self.assertEqual(2, len(os.listdir(folder)))
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1] + sys.argv[4:])
