@@ -34,7 +34,7 @@ if(WIN32)
   # Each manual page as a text file, for Windows users who have no man.
   find_program(GROFF groff NO_CMAKE_FIND_ROOT_PATH)
   if(NOT GROFF)
-    message(FATAL_ERROR "The Windows zip needs groff to render the manual pages: install groff-base")
+    message(FATAL_ERROR "The Windows zip needs groff for the manual pages: install groff-base")
   endif()
   foreach(page KALDEX MORVIX)
     renderDocument(text ${packageFolder}/${page}.1 ${page}.txt ${GROFF})
