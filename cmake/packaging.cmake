@@ -59,6 +59,7 @@ else()
 
   # The licence in the machine-readable form Debian reads: its notice and text from LICENSE.
   file(READ LICENSE licence)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS LICENSE)
   if(NOT licence MATCHES "\nCopyright \\(c\\) ([^\n]+)\n\n(.+[^\n])\n*$")
     message(FATAL_ERROR "LICENSE has no copyright notice followed by the licence text")
   endif()
