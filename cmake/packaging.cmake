@@ -1,22 +1,87 @@
 # What `cmake --install` puts where, and the packages `cpack` makes of it: a Debian package on
-# Linux, a zip of the two programs with their README and licence for Windows.
+# Linux, a zip of the two programs with their README, licence and text manuals for Windows.
 include(GNUInstallDirs)
 
 set(PACKAGE_NAME kaldex-morvix)
-set(PACKAGE_MAINTAINER "Seed 1f7fb896 maintainers <maintainers@users.noreply.c-seed-1f7fb896.example>"
+set(PACKAGE_MAINTAINER
+    "KALDEX and MORVIX maintainers <maintainers@users.noreply.c-seed-1f7fb896.example>"
     CACHE STRING "Maintainer of the packages, as \"Name <address>\"")
+# The package's control file and changelog carry it; a malformed one would make a broken package.
+if(NOT PACKAGE_MAINTAINER MATCHES "^[^<>@]*[^<>@ ] <[^<>@ ]+@[^<>@ ]+\\.[^<>@ ]+>$")
+  message(FATAL_ERROR "PACKAGE_MAINTAINER '${PACKAGE_MAINTAINER}' is not \"Name <address>\"")
+endif()
+
+# Documents the build makes for the packages, in the build folder's package/:
+# renderDocument(<gzip|text> <input> <output> <tool>) (see cmake/render-document.cmake).
+set(packageFolder ${CMAKE_CURRENT_BINARY_DIR}/package)
+set(packageDocuments)
+function(renderDocument format input output tool)
+  add_custom_command(OUTPUT ${packageFolder}/${output}
+    COMMAND ${CMAKE_COMMAND} -DFORMAT=${format} -DINPUT=${input}
+            -DOUTPUT=${packageFolder}/${output} -DTOOL=${tool}
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/render-document.cmake
+    DEPENDS ${input} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/render-document.cmake
+    VERBATIM)
+  set(packageDocuments ${packageDocuments} ${packageFolder}/${output} PARENT_SCOPE)
+endfunction()
+
+# The manual pages take the project version for their footers.
+foreach(page KALDEX MORVIX)
+  configure_file(man/${page}.1.in ${packageFolder}/${page}.1 @ONLY)
+endforeach()
 
 if(WIN32)
+  # Each manual page as a text file, for Windows users who have no man.
+  find_program(GROFF groff NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT GROFF)
+    message(FATAL_ERROR "The Windows zip needs groff for the manual pages: install groff-base")
+  endif()
+  foreach(page KALDEX MORVIX)
+    renderDocument(text ${packageFolder}/${page}.1 ${page}.txt ${GROFF})
+  endforeach()
+  add_custom_target(packageDocuments ALL DEPENDS ${packageDocuments})
+
   # Unpacked, the zip is one folder with everything side by side, ready to run from there.
   install(TARGETS KALDEX MORVIX RUNTIME DESTINATION .)
-  install(FILES README.md LICENSE DESTINATION .)
+  install(FILES README.md LICENSE ${packageDocuments} DESTINATION .)
 else()
+  find_program(GZIP gzip)
+  if(NOT GZIP)
+    message(FATAL_ERROR "Installing needs gzip to compress the manual pages")
+  endif()
+  # The changelog names the version it describes; a new project version needs its entry.
+  file(STRINGS packaging/changelog.in changelogTop LIMIT_COUNT 1)
+  string(REPLACE "." "\\." versionPattern ${PROJECT_VERSION})
+  if(NOT changelogTop MATCHES "^${PACKAGE_NAME} \\(${versionPattern}\\) ")
+    message(FATAL_ERROR "packaging/changelog.in does not begin with version ${PROJECT_VERSION}")
+  endif()
+  configure_file(packaging/changelog.in ${packageFolder}/changelog @ONLY)
+
+  # The licence in the machine-readable form Debian reads: its notice and text from LICENSE.
+  file(READ LICENSE licence)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS LICENSE)
+  if(NOT licence MATCHES "\nCopyright \\(c\\) ([^\n]+)\n\n(.+[^\n])\n*$")
+    message(FATAL_ERROR "LICENSE has no copyright notice followed by the licence text")
+  endif()
+  set(COPYRIGHT_NOTICE ${CMAKE_MATCH_1})
+  string(REGEX REPLACE "\n\n" "\n.\n" LICENSE_TEXT "${CMAKE_MATCH_2}")
+  string(REPLACE "\n" "\n " LICENSE_TEXT " ${LICENSE_TEXT}")
+  configure_file(packaging/copyright.in ${packageFolder}/copyright @ONLY)
+
+  foreach(page KALDEX MORVIX)
+    renderDocument(gzip ${packageFolder}/${page}.1 ${page}.1.gz ${GZIP})
+  endforeach()
+  renderDocument(gzip ${packageFolder}/changelog changelog.gz ${GZIP})
+  add_custom_target(packageDocuments ALL DEPENDS ${packageDocuments})
+
   install(TARGETS KALDEX MORVIX RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES man/KALDEX.1 man/MORVIX.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  # A Debian package keeps its licence as the file "copyright" in its documentation folder.
+  install(FILES ${packageFolder}/KALDEX.1.gz ${packageFolder}/MORVIX.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   set(docFolder ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PACKAGE_NAME})
-  install(FILES README.md DESTINATION ${docFolder})
-  install(FILES LICENSE DESTINATION ${docFolder} RENAME copyright)
+  install(FILES README.md ${packageFolder}/copyright ${packageFolder}/changelog.gz
+          DESTINATION ${docFolder})
+  install(FILES packaging/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PACKAGE_NAME})
 endif()
 
 set(CPACK_PACKAGE_NAME ${PACKAGE_NAME})
