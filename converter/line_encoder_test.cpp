@@ -8,178 +8,91 @@ namespace {
 
 std::string hex(const std::string& bytes) {
   std::string text;
-  for (unsigned char b : bytes)
-    text += (text.empty() ? "" : " ") + std::string{"0123456789ABCDEF"[b >> 4]} +
-            "0123456789ABCDEF"[b & 15];
+  for (unsigned char b : bytes) {
+    const char digits[] = {' ', "0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15], 0};
+    text += digits + text.empty();
+  }
   return text;
 }
 
-std::string narrow(std::u16string_view text) {
-  return std::string(text.begin(), text.end());
-}
+struct Conversion {
+  ConversionEnd end;
+  std::string dump;  // in hexadecimal
+};
 
-TEST(LineEncoder, ParseNumber) {
-  const std::pair<std::u16string, int64_t> cases[] = {
-      {u"65", 65},
-      {u" \t 65", 65},
-      {u"+65abc", 65},
-      {u"$fF", 255},
-      {u"%1000001", 65},
-      {u"-$A", -10},
-      {u"abc", 0},
-      {u"- 5", 0},  // a blank after the sign ends the number
-      {u"$g", 0},
-      {u"%102", 2},
-      {u"9223372036854775808", INT64_MIN},  // wraps instead of failing
-      {u"18446744073709551617", 1},
-  };
-  for (const auto& [text, value] : cases)
-    EXPECT_EQ(value, parseNumber(text)) << narrow(text);
-}
-
-TEST(LineEncoder, EncodesElementsUpToTheFirstError) {
-  using E = LineError;
-  struct Case {
-    std::u16string line;
-    LineError error;
-    std::string bytes;    // in hexadecimal: all of them, or those before the element in error
-    std::u16string word = {};  // of an unknown token
-  };
-  const Case cases[] = {
-      {u"10 print X", E::none, "31 30 20 74 58"},
-      {u"print  X{ 65}", E::none, "74 20 58 41"},
-      {u"null erase a X=b", E::none, "00 1F 64 58 3D 65"},
-      {u"PRINT]", E::none, "50 52 49 4E 54 5D"},
-      {u"{\t{\u00E9}{300}{-1}", E::none, "00 2C FF"},  // nothing inside an escape is classed
-      {u"\u001F", E::none, "1F"},
-      {u"", E::none, ""},
-      {u"up left down right mul div if gosub scroll", E::none, "5E 5F 60 61 62 63 6D 6F 7F"},
-      {u"Print", E::unknownToken, "50", u"rint"},
-      {u"print{34}", E::unknownToken, "", u"print{34}"},
-      {u"e", E::unknownToken, "", u"e"},
-      {u"A ^", E::unknownToken, "41 20", u"^"},
-      {u"`", E::unknownToken, "", u"`"},
-      {u"\u007F", E::unknownToken, "", u"\u007F"},
-      {u"goto\t10", E::unknownToken, "", u"goto\t10"},
-      {u"A}{", E::unknownToken, "41", u"}{"},
-      {u"caf\u00E9", E::unknownToken, "", u"caf\u00E9"},
-      {u"AB{65", E::missingBrace, "41 42"},
-      {u"A\tB", E::invalidCharacter, "41"},
-      {u"\u001E", E::invalidCharacter, ""},
-      {u"X\u0080", E::invalidCharacter, "58"},
-      {u"\uFEFF10", E::invalidCharacter, ""},
-  };
-  for (const Case& c : cases) {
-    std::string bytes;
-    std::u16string_view word;
-    EXPECT_EQ(c.error, encodeLine(c.line, bytes, word)) << narrow(c.line);
-    EXPECT_EQ(c.bytes, hex(bytes)) << narrow(c.line);
-    EXPECT_EQ(c.word, c.error == E::unknownToken ? word : u"") << narrow(c.line);
-  }
-}
-
-TEST(LineEncoder, ParseLineNumber) {
-  using E = LineError;
-  struct Case {
-    std::u16string line;
-    LineError error;
-    int number = 0;
-    std::u16string rest = {};  // the content after the number
-  };
-  const Case cases[] = {
-      {u"10 print X", E::none, 10, u"print X"},
-      {u"10  X", E::none, 10, u" X"},  // only the first blank belongs to the number
-      {u"10\tX", E::none, 10, u"\tX"},
-      {u"-0", E::none, 0, u""},
-      {u"32767", E::none, 32767, u""},
-      {u"-32768", E::none, -32768, u""},
-      {u"-255", E::none, -255, u""},
-      {u"0000000000000000000000000000001", E::none, 1, u""},
-      {u"-256 X", E::lineNumberOutOfRange},
-      {u"32768", E::lineNumberOutOfRange},
-      {u"-32769", E::lineNumberOutOfRange},
-      {u"18446744073709551616", E::lineNumberOutOfRange},  // 2^64 is not 0
-      {u"", E::missingLineNumber},
-      {u"- 5", E::missingLineNumber},
-      {u"+5", E::missingLineNumber},
-      {u" 10", E::missingLineNumber},
-      {u"\uFF11", E::missingLineNumber},  // a full-width digit is not a digit
-  };
-  for (const Case& c : cases) {
-    int number = 0;
-    size_t contentStart = 0;
-    EXPECT_EQ(c.error, parseLineNumber(c.line, number, contentStart)) << narrow(c.line);
-    if (c.error == E::none) {
-      EXPECT_EQ(c.number, number) << narrow(c.line);
-      EXPECT_EQ(c.rest, c.line.substr(contentStart)) << narrow(c.line);
-    }
-  }
+Conversion convert(const std::string& listing, DumpLayout layout) {
+  MemoryFile input{listing};
+  MemoryFile output;
+  attachMemoryFile(0, input, false);
+  attachMemoryFile(1, output, true);
+  testing::internal::CaptureStdout();  // the report of an error in the listing
+  ConversionEnd end = convertListing(layout);
+  testing::internal::GetCapturedStdout();
+  closeAllFiles();
+  return {end, hex(output.bytes)};
 }
 
 TEST(LineEncoder, ConvertsListingsUpToTheFirstError) {
+  // Each listing in the 300-baud layout, or with "k" in the 2000-baud layout; after an error the
+  // dump ends with the bytes of the elements before the one in error.
   using End = ConversionEnd;
-  struct Case {
-    std::string listing;
-    DumpLayout layout;
-    ConversionEnd end;
-    std::string dump;  // in hexadecimal
-  };
-  const DumpLayout k300 = DumpLayout::baud300;
-  const DumpLayout k2000 = DumpLayout::baud2000;
-  const Case cases[] = {
-      {"10 print \"HI\"\r\n20 goto 10\r\n", k300, End::finished,
+  const std::tuple<std::string, const char*, End, std::string> cases[] = {
+      {"10 print \"HI\"\r\n20 goto 10\r\n", "", End::finished,
        "31 30 20 74 22 48 49 22 0D 32 30 20 6E 31 30 0D"},
-      {"", k300, End::finished, ""},
-      {"\nA", k300, End::finished, "0D 41 0D"},
-      {"A\nB\nC{\nD\n", k300, End::listingError, "41 0D 42 0D 43"},
-      {"10 print \"HI\"\r\n20 goto 10\r\n", k2000, End::finished,
+      {"", "", End::finished, ""},
+      {"\nprint  X\x1F", "", End::finished, "0D 74 20 58 1F 0D"},
+      {"null erase a X=b PRINT]", "", End::finished, "00 1F 64 58 3D 65 50 52 49 4E 54 5D 0D"},
+      {"up left down right mul div if gosub scroll", "", End::finished,
+       "5E 5F 60 61 62 63 6D 6F 7F 0D"},
+      // Numeric escapes, whose text is never classed: any byte by number, modulo 256.
+      {"{65}{ \t 65}{+65abc}{$fF}{%1000001}{-$A}{-56}{300}", "", End::finished,
+       "41 41 41 FF 41 F6 C8 2C 0D"},
+      {"{abc}{- 5}{$g}{%102}{\t{\xC3\xA9}{}", "", End::finished, "00 00 00 02 00 00 0D"},
+      {"{9223372036854775808}{18446744073709551617}", "", End::finished, "00 01 0D"},
+      // Words end only at a blank; a lower-case letter or ^ _ ` | } ~ 127 begins one.
+      {"A\nPrint", "", End::listingError, "41 0D 50"},
+      {"print{34}", "", End::listingError, ""},
+      {"e", "", End::listingError, ""},
+      {"A ^", "", End::listingError, "41 20"},
+      {"`", "", End::listingError, ""},
+      {"\x7F", "", End::listingError, ""},
+      {"goto\t10", "", End::listingError, ""},
+      {"A}{", "", End::listingError, "41"},
+      {"caf\xC3\xA9", "", End::listingError, ""},
+      {"AB{65", "", End::listingError, "41 42"},
+      // Characters that are invalid where an element begins.
+      {"A\tB", "", End::listingError, "41"},
+      {"\x1E", "", End::listingError, ""},
+      {"X\xC2\x80", "", End::listingError, "58"},
+      {"\xEF\xBB\xBF"
+       "10",
+       "", End::listingError, ""},
+      // Line numbers of the 2000-baud layout, and the end marker after a whole listing.
+      {"10 print \"HI\"\r\n20 goto 10\r\n", "k", End::finished,
        "0A 00 74 22 48 49 22 0D 14 00 6E 31 30 0D 00 FF"},
-      {"", k2000, End::finished, "00 FF"},
-      {"-1 X\n32767\n-32768 \n0  ", k2000, End::finished,
-       "FF FF 58 0D FF 7F 0D 00 80 0D 00 00 20 0D 00 FF"},
+      {"", "k", End::finished, "00 FF"},
+      {"10  X\n10X\n-0\n-1 X\n32767\n-32768 \n-255\n0000000000000000000001", "k", End::finished,
+       "0A 00 20 58 0D 0A 00 58 0D 00 00 0D FF FF 58 0D FF 7F 0D 00 80 0D 01 FF 0D 01 00 0D 00 "
+       "FF"},
       // An escaped line end is written as asked for: here it starts a record of its own.
-      {"10 A{13}{20}{0}B", k2000, End::finished, "0A 00 41 0D 14 00 42 0D 00 FF"},
-      // After an error: the earlier records, the failing line's number word if it was valid and
-      // its elements before the one in error; never the end marker.
-      {"10 A\nB\n30 C", k2000, End::listingError, "0A 00 41 0D"},
-      {"10 A\n-256\n", k2000, End::listingError, "0A 00 41 0D"},
-      {"10 A\n20 B\tC\n", k2000, End::listingError, "0A 00 41 0D 14 00 42"},
+      {"10 A{13}{20}{0}B", "k", End::finished, "0A 00 41 0D 14 00 42 0D 00 FF"},
+      {"10 A\n-256 X", "k", End::listingError, "0A 00 41 0D"},
+      {"32768", "k", End::listingError, ""},
+      {"-32769", "k", End::listingError, ""},
+      {"18446744073709551626", "k", End::listingError, ""},  // 2^64 + 10 is not 10
+      {"", "k", End::finished, "00 FF"},
+      {"\n", "k", End::listingError, ""},
+      {"- 5", "k", End::listingError, ""},
+      {"+5", "k", End::listingError, ""},
+      {" 10", "k", End::listingError, ""},
+      {"\xEF\xBC\x91", "k", End::listingError, ""},  // a full-width digit is not a digit
+      {"10 A\n20 B\tC\n", "k", End::listingError, "0A 00 41 0D 14 00 42"},
   };
-  for (const Case& c : cases) {
-    testing::internal::CaptureStdout();  // the report of a listing error
-    MemoryFile input{c.listing};
-    MemoryFile output;
-    attachMemoryFile(0, input, false);
-    attachMemoryFile(1, output, true);
-    EXPECT_EQ(c.end, convertListing(c.layout)) << c.listing;
-    closeAllFiles();
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(c.dump, hex(output.bytes)) << c.listing;
+  for (const auto& [listing, layout, end, dump] : cases) {
+    Conversion result = convert(listing, *layout ? DumpLayout::baud2000 : DumpLayout::baud300);
+    EXPECT_EQ(end, result.end) << listing;
+    EXPECT_EQ(dump, result.dump) << listing;
   }
-}
-
-TEST(LineEncoder, ReportsReadAndWriteFailures) {
-  // The lines of the first block read are converted; a 2000-baud recording gets no end marker.
-  std::string listing;
-  for (size_t i = 0; i < kFileBufferSize; ++i)
-    listing += "1\n";
-  for (DumpLayout layout : {DumpLayout::baud300, DumpLayout::baud2000}) {
-    MemoryFile unreadable{listing, 1 << 20, kFileBufferSize + 1};
-    MemoryFile output;
-    attachMemoryFile(0, unreadable, false);
-    attachMemoryFile(1, output, true);
-    EXPECT_EQ(ConversionEnd::readError, convertListing(layout));
-    closeAllFiles();
-    EXPECT_EQ(layout == DumpLayout::baud300 ? "31 0D" : "01 00 0D",
-              hex(output.bytes.substr(output.bytes.size() - 2 - (layout != DumpLayout::baud300))));
-    EXPECT_EQ(kFileBufferSize / 2 * (layout == DumpLayout::baud300 ? 2 : 3), output.bytes.size());
-  }
-  MemoryFile input{listing};
-  MemoryFile full{"", 1 << 20, SIZE_MAX, 10};
-  attachMemoryFile(0, input, false);
-  attachMemoryFile(1, full, true);
-  EXPECT_EQ(ConversionEnd::writeError, convertListing());
-  closeAllFiles();
 }
 
 }  // namespace

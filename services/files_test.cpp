@@ -40,16 +40,6 @@ TEST(Files, ReadLineSplitsAtEveryLineEnd) {
   }
 }
 
-TEST(Files, SignedBytesAndWords) {
-  MemoryFile input{std::string("\xFF\x7F\x00\xFF\x34\x12\x80", 7), 3};  // a word across refills
-  attachMemoryFile(0, input, false);
-  std::vector<int> values = {readByte(0), readByte(0), readWord(0), readWord(0), readWord(0)};
-  EXPECT_EQ((std::vector<int>{-1, 127, -256, 4660, 128}), values);  // 128: no high byte left
-  EXPECT_TRUE(atEndOfFile(0));
-  EXPECT_EQ(0, readByte(0) + readWord(0));
-  closeFile(0);
-}
-
 TEST(Files, OutputReachesTheFileInWholePieces) {
   // Bytes, however they are handed over, go out as if one at a time: in blocks of 4095.
   MemoryFile bytes;
@@ -62,51 +52,19 @@ TEST(Files, OutputReachesTheFileInWholePieces) {
   EXPECT_TRUE(closeFile(1));
   EXPECT_EQ(std::string("\x00\xFF", 2) + run, bytes.bytes);
   EXPECT_EQ((std::vector<size_t>{4095, 4095, 1810}), bytes.writes);
-
-  // Pieces of 1 to 7 bytes: each system write ends where a piece ends, and holds as many pieces
-  // as leave room for more than the next one.
-  MemoryFile pieces;
-  attachMemoryFile(1, pieces, true);
-  std::vector<size_t> ends;  // where each piece ends in the output
-  std::string all;
-  for (size_t i = 0; all.size() < 3 * kFileBufferSize; ++i) {
-    std::string piece(i % 7 + 1, static_cast<char>('a' + i % 26));
-    writePiece(1, piece.data(), piece.size());
-    all += piece;
-    ends.push_back(all.size());
+  // A piece of n bytes goes into the buffer only while more than n bytes of room are left, so no
+  // piece straddles two writes: blocks of the largest multiple of n that leaves n bytes or less.
+  const size_t blocks[] = {4095, 4094, 4095, 4092, 4095, 4092, 4095};
+  for (size_t n = 1; n <= 7; ++n) {
+    MemoryFile pieces;
+    attachMemoryFile(1, pieces, true);
+    for (size_t i = 0; i < 3; ++i) {
+      for (size_t at = 0; at < blocks[n - 1]; at += n)
+        writePiece(1, "abcdefg", n);
+    }
+    EXPECT_TRUE(closeFile(1));
+    EXPECT_EQ(std::vector<size_t>(3, blocks[n - 1]), pieces.writes) << n;
   }
-  EXPECT_TRUE(closeFile(1));
-  EXPECT_EQ(all, pieces.bytes);
-  size_t at = 0;
-  for (size_t i = 0; i + 1 < pieces.writes.size(); ++i) {
-    at += pieces.writes[i];
-    auto end = std::find(ends.begin(), ends.end(), at);
-    ASSERT_NE(ends.end(), end) << "write " << i << " splits a piece";
-    EXPECT_GE(pieces.writes[i] + (end[1] - end[0]), kFileBufferSize) << "write " << i;
-  }
-}
-
-TEST(Files, FailuresAreReported) {
-  // A full disk while converting, and one that shows only when the last bytes go out. The system
-  // takes part of each write, so the rest is offered again.
-  for (size_t capacity : {size_t{100}, 2 * kFileBufferSize + 1}) {
-    MemoryFile output{"", 1000, SIZE_MAX, capacity};
-    attachMemoryFile(1, output, true);
-    for (size_t i = 0; i < 2 * kFileBufferSize + 50; ++i)
-      writeByte(1, 'x');
-    EXPECT_EQ(capacity < kFileBufferSize, fileFailed(1)) << capacity;
-    EXPECT_FALSE(closeFile(1)) << capacity;
-    EXPECT_EQ(std::string(capacity < kFileBufferSize ? 0 : 2 * 4095, 'x'), output.bytes);
-  }
-  // A failed read ends the input.
-  MemoryFile input{std::string(3 * kFileBufferSize, 'a'), 1 << 20, kFileBufferSize + 1};
-  attachMemoryFile(0, input, false);
-  size_t got = 0;
-  for (; !atEndOfFile(0); ++got)
-    readByte(0);
-  EXPECT_EQ(kFileBufferSize, got);
-  EXPECT_TRUE(fileFailed(0));
-  closeFile(0);
 }
 
 }  // namespace

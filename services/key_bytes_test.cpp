@@ -7,51 +7,29 @@
 
 namespace {
 
-// What the fake input gives at each read: bytes, "" for none waiting now, the end, or a pause:
+// What each read of the fake input gives: bytes, "" for none waiting now, the end, or a pause:
 // none now, and the next call of nextKey comes 600 ms later instead of 100 ms.
 const std::string kEnd = "<end>";
 const std::string kPause = "<pause>";
 std::vector<std::string> reads;
 size_t nextRead = 0;
-bool paused = false;
 
 long long readFake(unsigned char* data, size_t size) {
   if (nextRead == reads.size() || reads[nextRead] == kEnd) return -1;
   const std::string& bytes = reads[nextRead++];
-  paused = bytes == kPause;
-  if (paused) return 0;
+  if (bytes == kPause) return 0;
   EXPECT_LE(bytes.size(), size);
   std::memcpy(data, bytes.data(), bytes.size());
   return static_cast<long long>(bytes.size());
 }
 
-// Each result of nextKey as text: the key, "" for a key without a character, "-" for none now,
-// "." for closed.
-std::vector<std::u16string> keysOf(const std::vector<std::string>& input, KeySource source) {
-  reads = input;
-  nextRead = 0;
-  KeyBytes keys;
-  std::vector<std::u16string> results;
-  std::u16string key;
-  long long nowMs = 0;
-  for (int i = 0; i < 20; ++i) {
-    nowMs += paused ? 600 : 100;
-    KeyRead read = nextKey(keys, source, readFake, nowMs, key);
-    results.push_back(read == KeyRead::key ? key : read == KeyRead::none ? u"-" : u".");
-    if (read == KeyRead::closed) break;
-  }
-  return results;
-}
-
 TEST(KeyBytes, KeysComeOneAtATime) {
-  struct Case {
-    std::vector<std::string> input;
-    KeySource source;
-    std::vector<std::u16string> results;
-  };
+  using namespace std::string_literals;
   constexpr KeySource pipe = KeySource::pipe;
   constexpr KeySource terminal = KeySource::terminal;
-  const Case cases[] = {
+  // The reads, where they come from, and each result of nextKey: the key, "" for a key without a
+  // character, "-" for none now, "." for closed.
+  const std::tuple<std::vector<std::string>, KeySource, std::vector<std::u16string>> cases[] = {
       {{"qy", kEnd}, pipe, {u"q", u"y", u"."}},
       {{"q\r\n", "", "y", kEnd}, pipe, {u"q", u"-", u"y", u"."}},
       {{"\r", kEnd}, terminal, {u"\r", u"."}},
@@ -63,8 +41,8 @@ TEST(KeyBytes, KeysComeOneAtATime) {
       {{"\xE0\xA0\x80\xE2\x82\xAC", kEnd}, pipe, {u"\u0800", u"\u20AC", u"."}},
       // Keys without a character: a zero byte, and on a terminal an arrow or a function key,
       // whole or split between reads; the keys after them stay.
-      {{std::string("\0y", 2), kEnd}, pipe, {u"", u"y", u"."}},
-      {{std::string("\0", 1), kEnd}, terminal, {u"", u"."}},
+      {{"\0y"s, kEnd}, pipe, {u"", u"y", u"."}},
+      {{"\0"s, kEnd}, terminal, {u"", u"."}},
       {{"\x1B[Ay", kEnd}, terminal, {u"", u"y", u"."}},
       {{"\x1B", "", "[1;", "", "5Dy", kEnd}, terminal, {u"-", u"-", u"", u"y", u"."}},
       {{"\x1BOPy", kEnd}, terminal, {u"", u"y", u"."}},
@@ -73,11 +51,20 @@ TEST(KeyBytes, KeysComeOneAtATime) {
       {{"\x1B", "", kPause, "y", kEnd}, terminal, {u"-", u"-", u"\x1B", u"y", u"."}},
       {{"\x1B", "x", kEnd}, terminal, {u"\x1B", u"x", u"."}},
       {{"\x1B[Ay", kEnd}, pipe, {u"\x1B", u"[", u"A", u"y", u"."}},
-      {{kEnd}, pipe, {u"."}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.input));
-    EXPECT_EQ(c.results, keysOf(c.input, c.source));
+  for (const auto& [input, source, expected] : cases) {
+    reads = input;
+    nextRead = 0;
+    KeyBytes keys;
+    std::vector<std::u16string> results;
+    std::u16string key;
+    long long nowMs = 0;
+    for (KeyRead read = KeyRead::none; read != KeyRead::closed && results.size() < 20;) {
+      nowMs += nextRead > 0 && reads[nextRead - 1] == kPause ? 600 : 100;
+      read = nextKey(keys, source, readFake, nowMs, key);
+      results.push_back(read == KeyRead::key ? key : read == KeyRead::none ? u"-" : u".");
+    }
+    EXPECT_EQ(expected, results) << testing::PrintToString(input);
   }
 }
 

@@ -15,6 +15,13 @@ if WINDOWS:
     KALDEX, MORVIX = (str(Path(WINDOWS, name + ".exe")) for name in ("KALDEX", "MORVIX"))
 
 
+def make(folder, **files):
+    """Writes the files into folder and returns it."""
+    for name, data in files.items():
+        Path(folder, name).write_bytes(data)
+    return folder
+
+
 def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, **popen):
     """Runs program in folder as from a shell; the exit status, or minus the ending signal."""
     command = [os.environ.get("E2E_WINE", "/usr/lib/wine/wine64")] if WINDOWS else []
@@ -76,6 +83,8 @@ ROWS = [
     ("KM", "in /dev/full", FULL, None, 1), ("KM", "big /dev/full", FULL, None, 1),
     ("KM", "/proc/self/mem new",  # it opens, but address 0 cannot be read
      b"An error occurred while reading the input file: /proc/self/mem\n\n", b"", 1),
+    ("K", "/proc/self/mem new -2K",  # no end marker after a failed read
+     b"An error occurred while reading the input file: /proc/self/mem\n\n", b"", 1),
     ("KM", "missing out -x", b"Invalid parameter: -x\n\n", OLD, 1),
     ("KM", "in out -2K bad -x", b"Invalid parameter: bad\n\n", OLD, 1),
     # Path and option bytes that are not UTF-8 reach the system and the console unchanged.
@@ -114,60 +123,48 @@ ROWS = [
 
 class Programs(unittest.TestCase):
     def test_runs(self):
-        for letters, args, console, result, end, keys, given, stdin in (
+        for letters, args, console, result, end, keys, row_input, stdin in (
                 row + (b"y", None, subprocess.PIPE)[len(row) - 5:] for row in ROWS):
             args = args.split() if isinstance(args, str) else args
-            for letter in letters:
-                if stdin == "posix" and WINDOWS:
-                    continue
+            for letter in letters if stdin != "posix" or not WINDOWS else "":
                 program, sample, output = PROGRAMS[letter]
+                given = sample if row_input is None else row_input
                 with self.subTest(letter + " " + " ".join(args)), \
                         tempfile.TemporaryDirectory() as folder:
-                    given_input = sample if given is None else given
-                    for name, data in (("in", given_input), ("my caf\u00e9", given_input),
-                                       ("out", OLD), ("big", given_input * 1000)):
-                        Path(folder, name).write_bytes(data)
+                    make(folder, **{"in": given, "my caf\u00e9": given, "out": OLD,
+                                    "big": given * 999})
                     os.mkdir(Path(folder, "sub"))
                     os.symlink("in", Path(folder, "link"))
                     os.link(Path(folder, "in"), Path(folder, "hard"))
                     file = Path(folder, args[1] if len(args) > 1 else "out")
-                    created = not file.exists() and result is not None
-                    preexec = (lambda: os.close(0)) if stdin == CLOSED else None
-
-                    status, shown = run(program, args, folder, keys,
-                                        subprocess.PIPE if stdin in (CLOSED, "posix") else stdin,
-                                        preexec_fn=preexec)
-
-                    self.assertEqual((end, USAGE[letter] if console == "usage" else console),
-                                     (status, shown))
-                    expected = {OUT: output, IN: given_input}.get(result, result)
-                    self.assertEqual(expected, file.read_bytes() if file.is_file() else None)
-                    self.assertEqual(given_input, Path(folder, "in").read_bytes())
-                    self.assertEqual(7 + created, len(os.listdir(folder)))
+                    entries = len(os.listdir(folder)) + (not file.exists() and result is not None)
+                    self.assertEqual(
+                        (end, USAGE[letter] if console == "usage" else console),
+                        run(program, args, folder, keys, NULL if stdin == NULL else subprocess.PIPE,
+                            preexec_fn=(lambda: os.close(0)) if stdin == CLOSED else None))
+                    self.assertEqual({OUT: output, IN: given}.get(result, result),
+                                     file.read_bytes() if file.is_file() else None)
+                    self.assertEqual(given, Path(folder, "in").read_bytes())
+                    self.assertEqual(entries, len(os.listdir(folder)))
 
     def test_round_trips(self):
         # Megabytes through MORVIX -e -n -v and back through KALDEX, in both layouts: every
         # byte value, every line number but the end marker, many buffers; and the example.
         rand = random.Random(2026)
-        dump300 = rand.randbytes(3000000) + b"\r"
         dump2000 = bytearray()
         while len(dump2000) < 3000000:
-            number = rand.randrange(65536)
-            if number == 0xFF00:
-                continue
-            content = bytes(b if b != 13 else 10 for b in rand.randbytes(rand.randrange(60)))
+            number = rand.choice([rand.randrange(0xFF00), rand.randrange(0xFF01, 0x10000)])
+            content = rand.randbytes(rand.randrange(60)).replace(b"\r", b"\n")
             dump2000 += number.to_bytes(2, "little") + content + b"\r"
         with tempfile.TemporaryDirectory() as folder:
-            self.assertEqual((0, b""), run(KALDEX, [str(Path(EXAMPLES, "boxes.txt")), "boxes"],
-                                           folder))
-            boxes = Path(folder, "boxes").read_bytes()
-            for dump, options in ((boxes, []), (dump300, []), (bytes(dump2000) + b"\0\xff", ["-2K"])):
-                Path(folder, "dump").write_bytes(dump)
-                for name in ("list", "back"):
-                    Path(folder, name).unlink(missing_ok=True)
-                self.assertEqual((0, b""), run(MORVIX, ["dump", "list", "-e", "-n", "-v"] + options,
-                                               folder))
-                self.assertEqual((0, b""), run(KALDEX, ["list", "back"] + options, folder))
+            self.assertEqual((0, b""), run(KALDEX, [EXAMPLES + "/boxes.txt", "boxes"], folder))
+            for dump, options in ((Path(folder, "boxes").read_bytes(), []),
+                                  (rand.randbytes(3000000) + b"\r", []),
+                                  (bytes(dump2000) + b"\0\xff", ["-2K"])):
+                make(folder, dump=dump, list=b"", back=b"")
+                lister = ["dump", "list", "-e", "-n", "-v"] + options
+                self.assertEqual((0, Q + b"Y\n"), run(MORVIX, lister, folder))
+                self.assertEqual((0, Q + b"Y\n"), run(KALDEX, ["list", "back"] + options, folder))
                 self.assertTrue(dump == Path(folder, "back").read_bytes(), "round trip differs")
 
     def test_permissions_of_an_unprivileged_user(self):
@@ -176,30 +173,28 @@ class Programs(unittest.TestCase):
         cases = [(0o000, 0o600, b"Can't open file: in\n\n"), (0o400, 0o400, CREATE + b"out\n\n"),
                  (0o400, 0o200, b"")]  # unreadable: no question, but it can still be written
         for letter, (program, sample, output) in PROGRAMS.items():
-            for input_mode, output_mode, console in cases:
-                with self.subTest(letter + console.decode()), \
-                        tempfile.TemporaryDirectory() as folder:
-                    os.chmod(folder, 0o777)
-                    for name, data, mode in (("in", sample, input_mode), ("out", OLD, output_mode)):
-                        Path(folder, name).write_bytes(data)
+            for modes in cases:
+                with self.subTest(letter + str(modes)), tempfile.TemporaryDirectory() as folder:
+                    os.chmod(make(folder, **{"in": sample, "out": OLD}), 0o777)
+                    for name, mode in zip(("in", "out"), modes):
                         os.chown(Path(folder, name), 65534, 65534)
                         os.chmod(Path(folder, name), mode)
-                    self.assertEqual((1 if console else 0, console),
+                    self.assertEqual((int(modes[2] != b""), modes[2]),
                                      run(program, ["in", "out"], folder, user=65534, group=65534,
                                          extra_groups=[]))
-                    self.assertEqual(OLD if console else output, Path(folder, "out").read_bytes())
+                    self.assertEqual(OLD if modes[2] else output, Path(folder, "out").read_bytes())
 
     def test_question_on_a_terminal(self):
         if WINDOWS:
             self.skipTest("POSIX only: pseudo-terminal and signals")
-        question = b"Output file already exists. Overwrite? [y/n]\r\n"
+        question = Q.replace(b"\n", b"\r\n")
         # Keys typed one at a time, each once the one before is echoed, or pause seconds apart
-        # when they echo nothing; None is a hang-up. Then what the terminal shows after the
-        # question, and how the program ends.
+        # when they echo nothing; None is a hang-up. What the terminal shows after the question,
+        # and how the program ends.
         cases = [
-            (["q", "y"], b"Q\r\nY\r\n", 0), (["\u00e9", "n"], b"\xc3\x89\r\nN\r\n" + ABORT[:-1] + b"\r\n", 1),
-            (["\r", "Y"], b"\r\r\nY\r\n", 0), (["q", "\x03"], b"Q\r\n", -signal.SIGINT),
-            (["q", None], b"Q\r\n", -signal.SIGHUP),
+            (["q", "y"], b"Q\r\nY\r\n", 0), (["\r", "Y"], b"\r\r\nY\r\n", 0),
+            (["\u00e9", "n"], b"\xc3\x89\r\nN\r\nOperation aborted.\r\n", 1),
+            (["q", "\x03"], b"Q\r\n", -signal.SIGINT), (["q", None], b"Q\r\n", -signal.SIGHUP),
             # Keys without a character echo nothing, and the keys after them still answer: Ctrl-@,
             # an arrow and a function key, whole or split between reads. A lone ESC is Escape.
             (["\0y"], b"Y\r\n", 0), (["\x1b[Ay"], b"Y\r\n", 0), (["\x1b[", "Ay"], b"Y\r\n", 0, 0.1),
@@ -208,8 +203,7 @@ class Programs(unittest.TestCase):
         for number, (keys, answer, end, *pause) in enumerate(cases):
             program, sample, output = PROGRAMS["KM"[number % 2]]
             with self.subTest(repr(keys)), tempfile.TemporaryDirectory() as folder:
-                Path(folder, "in").write_bytes(sample)
-                Path(folder, "out").write_bytes(OLD)
+                make(folder, **{"in": sample, "out": OLD})
                 master, slave = os.openpty()
                 # Unusual values, which canonical mode ignores, show settings rebuilt by hand
                 # instead of put back.
@@ -221,30 +215,28 @@ class Programs(unittest.TestCase):
                                            stdout=slave, stderr=slave, start_new_session=True,
                                            preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
                 os.close(slave)
-                shown = b""
+                shown, seen = b"", 0
 
-                def read_until(text):
-                    nonlocal shown
-                    while text not in shown[read_until.matched:]:
+                def show(text):  # reads until text shows after what was seen before
+                    nonlocal shown, seen
+                    while text not in shown[seen:]:
                         try:
                             shown += os.read(master, 4096)
                         except OSError:  # EIO: the program's side is closed for good
                             return
-                    read_until.matched = shown.index(text, read_until.matched) + len(text)
-                read_until.matched = 0
+                    seen = shown.index(text, seen) + len(text)
 
-                # Keys typed as soon as the question shows must be taken without Enter or echo.
-                read_until(question)
+                show(question)  # keys typed now must be taken without Enter or echo
                 for index, key in enumerate(keys):
                     if index > 0:
-                        time.sleep(pause[0]) if pause else read_until(b"\r\n")
+                        time.sleep(pause[0]) if pause else show(b"\r\n")
                     if key is None:
                         process.send_signal(signal.SIGHUP)
                     else:
                         os.write(master, key.encode())
-                end_seen = process.wait(timeout=60)
-                read_until(b"\0")  # the rest: the terminal never shows a zero byte
-                self.assertEqual((end, question + answer), (end_seen, shown))
+                status = process.wait(timeout=60)
+                show(b"\0")  # the rest: a terminal never shows a zero byte
+                self.assertEqual((end, question + answer), (status, shown))
                 self.assertEqual(settings, termios.tcgetattr(master))
                 self.assertEqual(output if end == 0 else OLD, Path(folder, "out").read_bytes())
                 os.close(master)
@@ -254,38 +246,30 @@ class Faults(unittest.TestCase):
     """A disk that fills up and a signal in the middle of a conversion: how each run ends, what it
     prints and the bytes on disk."""
 
-    def sample(self, letter, copies):
-        program, line, output = {"K": (KALDEX, b'10 print "HI"\n', b'10 \x74"HI"\r'),
-                                 "M": (MORVIX, b'10 \x74"HI"\r', b'10 PRINT "HI"\r\n')}[letter]
-        return program, line * copies, output * copies
-
     def test_disk_fills_up_while_writing(self):
         # A file size limit acts as a full disk: the write that reaches it writes what fits, the
         # next fails with EFBIG, as SIGXFSZ is ignored.
-        for letter in "KM":
-            program, listing, output = self.sample(letter, 20000)  # ends in a part block
-            size = len(output)
-            # Inside a block, on a block boundary, in the last block written at the close, at the end.
+        for letter, (program, sample, output) in PROGRAMS.items():
+            size = len(output * 10000)  # ends in a part block
+            # Inside a block, on a block boundary, in the last block written at the close, and
+            # at the very end.
             for limit in (50000, 12 * 4096, size - 100, size):
                 with self.subTest(letter + str(limit)), tempfile.TemporaryDirectory() as folder:
-                    Path(folder, "in").write_bytes(listing)
-
                     def full():
                         signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
                         resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY))
-                    status, console = run(program, ["in", "out"], folder, preexec_fn=full)
                     error = b"An error occurred while writing the output file: out\n\n"
+                    make(folder, **{"in": sample * 10000})
                     self.assertEqual((int(limit < size), error if limit < size else b""),
-                                     (status, console))
-                    self.assertTrue(output[:limit] == Path(folder, "out").read_bytes())
+                                     run(program, ["in", "out"], folder, preexec_fn=full))
+                    self.assertTrue((output * 10000)[:limit] == Path(folder, "out").read_bytes())
 
     def test_signal_while_converting(self):
         # A hang-up closes the output with every byte converted; an interrupt or a termination
         # ends the program at once, losing at most the block not yet written.
         if WINDOWS:
             self.skipTest("POSIX only: signals")
-        for letter in "KM":
-            program, listing, output = self.sample(letter, 10000)
+        for letter, (program, sample, output) in PROGRAMS.items():
             for signal_number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM):
                 with self.subTest(letter + str(signal_number)), \
                         tempfile.TemporaryDirectory() as folder:
@@ -296,25 +280,26 @@ class Faults(unittest.TestCase):
                                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
                     # The whole input, then a wait until the program has taken it all and
                     # sleeps, waiting for more.
-                    fed, deadline = 0, time.monotonic() + 60
+                    data, deadline = sample * 5000, time.monotonic() + 60
                     while time.monotonic() < deadline:
                         try:
-                            fed += os.write(fifo, listing[fed:]) if fed < len(listing) else 0
+                            data = data[os.write(fifo, data):] if data else data
                         except BlockingIOError:
                             pass
                         waiting = fcntl.ioctl(fifo, termios.FIONREAD, b"\0\0\0\0")
                         state = Path(f"/proc/{process.pid}/stat").read_text().rsplit(") ", 1)[1]
-                        if fed == len(listing) and waiting == b"\0\0\0\0" and state[0] == "S":
+                        if not data and waiting == b"\0\0\0\0" and state[0] == "S":
                             break
                         time.sleep(0.001)
                     process.send_signal(signal_number)
                     console = process.communicate(timeout=60)[0]
-                    os.close(fifo)
                     self.assertEqual((-signal_number, b""), (process.returncode, console))
+                    os.close(fifo)
                     written = Path(folder, "out").read_bytes()
-                    self.assertTrue(output.startswith(written))
-                    self.assertLess(len(output) - len(written), 1 if signal_number == signal.SIGHUP else 4096)
-                    self.assertEqual(2, len(os.listdir(folder)))
+                    self.assertTrue((output * 5000).startswith(written))
+                    lost = len(output * 5000) - len(written)
+                    self.assertLess(lost, 1 if signal_number == signal.SIGHUP else 4096)
+                    self.assertEqual(["in", "out"], sorted(os.listdir(folder)))
 
 
 if __name__ == "__main__":
