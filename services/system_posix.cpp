@@ -248,7 +248,9 @@ void printLine(std::u16string_view text) {
     checkHangup();
     ssize_t put = write(STDOUT_FILENO, data, left);
     if (put < 0) {
-      if (errno == EINTR) continue;
+      // A standard output that another program made non-blocking takes the line as it drains.
+      if (errno == EAGAIN) waitFor(STDOUT_FILENO, POLLOUT, -1);
+      if (errno == EINTR || errno == EAGAIN) continue;
       return;  // nobody to tell
     }
     data += put;

@@ -6,7 +6,7 @@ Usage: programs_test.py KALDEX MORVIX EXAMPLES [unittest arguments]
 With E2E_WINDOWS_PROGRAMS naming a folder, its KALDEX.exe and MORVIX.exe run under Wine
 (E2E_WINE), and their console text, UTF-16LE with CR LF, is read as UTF-8 with LF.
 """
-import fcntl, os, random, resource, signal, subprocess, sys, tempfile, termios, time, unittest
+import contextlib, fcntl, os, random, resource, signal, subprocess, sys, tempfile, termios, time, unittest
 from pathlib import Path
 
 KALDEX, MORVIX, EXAMPLES = map(os.path.abspath, sys.argv[1:4])
@@ -23,11 +23,21 @@ def make(folder, **files):
 
 
 def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, **popen):
-    """Runs program in folder as from a shell; the exit status, or minus the ending signal."""
+    """Runs program in folder as from a shell; the exit status, or minus the ending signal. Its
+    standard output is a pipe that does not block, so a long line is taken in parts."""
     command = [os.environ.get("E2E_WINE", "/usr/lib/wine/wine64")] if WINDOWS else []
+    output, console = os.pipe()
+    os.set_blocking(console, bool(WINDOWS))
     process = subprocess.Popen(command + [program] + args, cwd=folder, stdin=stdin,
-                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, **popen)
-    console = process.communicate(keys if stdin == subprocess.PIPE else None, timeout=60)[0]
+                               stdout=console, stderr=console, **popen)
+    os.close(console)
+    if stdin == subprocess.PIPE:
+        with contextlib.suppress(BrokenPipeError):  # keys are few; the program need not read them
+            process.stdin.write(keys)
+            process.stdin.close()
+    with open(output, "rb") as output:
+        console = output.read()
+    process.wait(timeout=60)
     if WINDOWS:
         console = console.decode("utf-16-le").replace("\r\n", "\n").encode()
     return process.returncode, console
@@ -104,6 +114,8 @@ ROWS = [
     ("K", "in new", b"Error: got to end of line without finding right brace to match left brace"
      b" at line 1\n10 print {34\n\n", b"10 \x74", 1, b"", b"10 print {34\n20 goto 10\n"),
     ("K", "in new", b"", b"1\r2\r3\r4\r5\r", 0, b"", b"1\r2\r\n3\n4\x005"),
+    ("K", "in new", b"Error: invalid character at line 1\n" + b"A" * 300000 + b"\t\n\n",
+     b"A" * 300000, 1, b"", b"A" * 300000 + b"\t"),
     ("K", "in new -2K", b"Error: missing line number at line 2\n\n\n", b"\x0a\x00X\r", 1, b"",
      b"10 X\n\n30 Y\n"),
     ("K", "in new -2K", b"Error: line number out of range at line 2\n-256 Y\n\n",
