@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
 """Writes services/case_table.inc: the Unicode simple case mappings of the BMP as ranges.
 
-Run from anywhere: python3 tools/gen_case_table.py
-The tables follow the Unicode version of the Python that runs this script.
+Run from anywhere: python3 tools/gen_case_table.py [--check]
+With --check it writes nothing and fails when the committed table differs from what it would write.
+The tables follow the Unicode version of the Python that runs this script, which must be the one
+the committed table was made from; a new version is taken on purpose by changing UNICODE_VERSION.
 """
 
 import pathlib
+import sys
 import unicodedata
+
+UNICODE_VERSION = "14.0.0"
 
 # str.upper() and str.lower() give full mappings. Where a full mapping has several characters the
 # simple mapping of UnicodeData.txt is usually empty; these are the only characters where it is
@@ -79,6 +84,9 @@ def format_table(name, ranges):
 
 
 def main():
+    if unicodedata.unidata_version != UNICODE_VERSION:
+        sys.exit(f"this Python has Unicode {unicodedata.unidata_version}, the table "
+                 f"{UNICODE_VERSION}: run a Python with that version, or change UNICODE_VERSION")
     upper = to_ranges(simple_mapping(str.upper, UPPER_EXCEPTIONS))
     lower = to_ranges(simple_mapping(str.lower, LOWER_EXCEPTIONS))
     text = "\n".join([
@@ -89,6 +97,11 @@ def main():
         format_table("kLowerRanges", lower),
         "",
     ])
+    if sys.argv[1:] == ["--check"]:
+        if OUTPUT.read_text(encoding="ascii") != text:
+            sys.exit(f"{OUTPUT} differs from what this script makes of Unicode {UNICODE_VERSION}")
+        print(f"{OUTPUT} is as generated")
+        return
     OUTPUT.write_text(text, encoding="ascii")
     print(f"{OUTPUT}: {len(upper)} upper ranges, {len(lower)} lower ranges")
 
