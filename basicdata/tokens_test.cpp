@@ -5,10 +5,10 @@
 namespace {
 
 TEST(Tokens, CodeOfMatchesExactWholeWords) {
-  EXPECT_EQ(0x74, codeOf(inputTable, u"print"));
-  EXPECT_EQ(0x64, codeOf(inputTable, u"a"));  // the special character, not the letter
-  for (std::u16string_view word : {u"PRINT", u"Print", u"print ", u"prin", u""}) {
-    EXPECT_EQ(kNoCode, codeOf(inputTable, word));
+  EXPECT_EQ(0x74, codeOfWord("print"));
+  EXPECT_EQ(0x64, codeOfWord("a"));  // the special character, not the letter
+  for (std::string_view word : {"PRINT", "Print", "print ", "prin", ""}) {
+    EXPECT_EQ(kNoCode, codeOfWord(word));
   }
 }
 
@@ -17,14 +17,13 @@ TEST(Tokens, TablesAreOrderedAndUnique) {
   EXPECT_EQ(35u, symbolTable.count);
   EXPECT_EQ(37u, editableTable.count);
   for (const TokenTable* table : {&inputTable, &symbolTable, &editableTable}) {
-    for (size_t i = 0; i < table->count; ++i) {
-      const TokenEntry& entry = table->entries[i];
-      if (i > 0) {
-        EXPECT_LT(table->entries[i - 1].code, entry.code);
-      }
-      // A text found first at another entry would shadow this one.
-      EXPECT_EQ(entry.code, codeOf(*table, entry.text));
-    }
+    for (size_t i = 1; i < table->count; ++i)
+      EXPECT_LT(table->entries[i - 1].code, table->entries[i].code);
+  }
+  // A word found at another entry would shadow this one.
+  for (size_t i = 0; i < inputTable.count; ++i) {
+    const TokenEntry& entry = inputTable.entries[i];
+    EXPECT_EQ(entry.code, codeOfWord(std::string(entry.text.begin(), entry.text.end())));
   }
 }
 

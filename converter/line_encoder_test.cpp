@@ -20,114 +20,124 @@ std::string hex(const std::string& bytes) {
   return text;
 }
 
-std::string narrow(std::u16string_view text) {
-  return std::string(text.begin(), text.end());
+// A line as encodeLine takes it: followed by a zero byte and padding.
+std::string padded(const std::string& line) {
+  return line + std::string(kLinePadding, '\0');
 }
 
 TEST(LineEncoder, ParseNumber) {
   struct Case {
-    std::u16string text;
+    std::string text;
     int64_t value;
   };
   const Case cases[] = {
-      {u"65", 65},
-      {u"$fF", 255},
-      {u"%1000001", 65},
-      {u"-56", -56},
-      {u"65abc", 65},
-      {u"abc", 0},
-      {u"- 5", 0},  // a blank after the sign ends the number
-      {u"$g", 0},
-      {u"%102", 2},
-      {u"9223372036854775808", INT64_MIN},  // wraps instead of failing
-      {u"18446744073709551617", 1},
+      {"65", 65},
+      {"$fF", 255},
+      {"%1000001", 65},
+      {"-56", -56},
+      {"65abc", 65},
+      {"abc", 0},
+      {"- 5", 0},  // a blank after the sign ends the number
+      {"$g", 0},
+      {"%102", 2},
+      {"9223372036854775808", INT64_MIN},  // wraps instead of failing
+      {"18446744073709551617", 1},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(c.value, parseNumber(c.text)) << narrow(c.text);
+  for (const Case& c : cases) {
+    const char* text = c.text.c_str();
+    EXPECT_EQ(c.value, parseNumber(text)) << c.text;
+  }
 }
 
 TEST(LineEncoder, EncodesElementsUpToTheFirstError) {
   struct Case {
-    std::u16string line;
+    std::string line;
     LineError error;
-    std::string bytes;    // in hexadecimal: all of them, or those before the element in error
-    std::u16string word;  // of an unknown token
+    std::string bytes;  // in hexadecimal: all of them, or those before the element in error
+    std::string word;   // of an unknown token
   };
   const Case cases[] = {
-      {u"10 print X", LineError::none, "31 30 20 74 58", u""},
-      {u"print  X", LineError::none, "74 20 58", u""},
-      {u"null", LineError::none, "00", u""},
-      {u"X=b", LineError::none, "58 3D 65", u""},
-      {u"PRINT", LineError::none, "50 52 49 4E 54", u""},
-      {u"print {34}", LineError::none, "74 22", u""},
-      {u"{\t{\u00E9}", LineError::none, "00", u""},  // nothing inside an escape is classed
-      {u"\u001F", LineError::none, "1F", u""},
-      {u"", LineError::none, "", u""},
-      {u"up left down right mul div", LineError::none, "5E 5F 60 61 62 63", u""},
-      {u"if X>0 gosub 100", LineError::none, "6D 58 3E 30 20 6F 31 30 30", u""},
-      {u"Print", LineError::unknownToken, "50", u"rint"},
-      {u"X=hello", LineError::unknownToken, "58 3D", u"hello"},
-      {u"print{34}", LineError::unknownToken, "", u"print{34}"},
-      {u"e", LineError::unknownToken, "", u"e"},
-      {u"}", LineError::unknownToken, "", u"}"},
-      {u"~ x", LineError::unknownToken, "", u"~"},
-      {u"A ^", LineError::unknownToken, "41 20", u"^"},
-      {u"goto\t10", LineError::unknownToken, "", u"goto\t10"},
-      {u"AB{65", LineError::missingBrace, "41 42", u""},
-      {u"A}{", LineError::unknownToken, "41", u"}{"},
-      {u"A\tB", LineError::invalidCharacter, "41", u""},
-      {u"\u001E", LineError::invalidCharacter, "", u""},
-      {u"caf\u00E9", LineError::unknownToken, "", u"caf\u00E9"},
-      {u"X\u00E9", LineError::invalidCharacter, "58", u""},
-      {u"\uFEFF10 print X", LineError::invalidCharacter, "", u""},
+      {"10 print X", LineError::none, "31 30 20 74 58", ""},
+      {"print  X", LineError::none, "74 20 58", ""},
+      {"null", LineError::none, "00", ""},
+      {"X=b", LineError::none, "58 3D 65", ""},
+      {"PRINT", LineError::none, "50 52 49 4E 54", ""},
+      {"print {34}", LineError::none, "74 22", ""},
+      {"{\t{\xC3\xA9}", LineError::none, "00", ""},  // nothing inside an escape is classed
+      {"\x1F", LineError::none, "1F", ""},
+      {"", LineError::none, "", ""},
+      {"up left down right mul div", LineError::none, "5E 5F 60 61 62 63", ""},
+      {"if X>0 gosub 100", LineError::none, "6D 58 3E 30 20 6F 31 30 30", ""},
+      {"Print", LineError::unknownToken, "50", "rint"},
+      {"X=hello", LineError::unknownToken, "58 3D", "hello"},
+      {"print{34}", LineError::unknownToken, "", "print{34}"},
+      {"e", LineError::unknownToken, "", "e"},
+      {"}", LineError::unknownToken, "", "}"},
+      {"~ x", LineError::unknownToken, "", "~"},
+      {"A ^", LineError::unknownToken, "41 20", "^"},
+      {"goto\t10", LineError::unknownToken, "", "goto\t10"},
+      {"AB{65", LineError::missingBrace, "41 42", ""},
+      {"A}{", LineError::unknownToken, "41", "}{"},
+      {"A\tB", LineError::invalidCharacter, "41", ""},
+      {"\x1E", LineError::invalidCharacter, "", ""},
+      {"caf\xC3\xA9", LineError::unknownToken, "", "caf\xC3\xA9"},
+      {"X\xC3\xA9", LineError::invalidCharacter, "58", ""},
+      {"\xEF\xBB\xBF"
+       "10 print X",
+       LineError::invalidCharacter, "", ""},
   };
   for (const Case& c : cases) {
-    std::string bytes;
-    std::u16string_view word;
-    EXPECT_EQ(c.error, encodeLine(c.line, bytes, word)) << narrow(c.line);
-    EXPECT_EQ(c.bytes, hex(bytes)) << narrow(c.line);
+    std::string text = padded(c.line);
+    const char* line = text.data();
+    std::string bytes(c.line.size() + kEncodeSlack, '\0');
+    char* out = &bytes[0];
+    std::string_view word;
+    EXPECT_EQ(c.error, encodeLine(line, out, word)) << c.line;
+    bytes.resize(static_cast<size_t>(out - bytes.data()));
+    EXPECT_EQ(c.bytes, hex(bytes)) << c.line;
     if (c.error == LineError::unknownToken) {
-      EXPECT_EQ(c.word, word) << narrow(c.line);
+      EXPECT_EQ(c.word, word) << c.line;
     }
   }
 }
 
 TEST(LineEncoder, ParseLineNumber) {
   struct Case {
-    std::u16string line;
+    std::string line;
     LineError error;
-    int number;           // when there is no error
-    std::u16string rest;  // the content after the number, when there is no error
+    int number;        // when there is no error
+    std::string rest;  // the content after the number, when there is no error
   };
   const Case cases[] = {
-      {u"10 print X", LineError::none, 10, u"print X"},
-      {u"10", LineError::none, 10, u""},
-      {u"10  X", LineError::none, 10, u" X"},  // only the first blank belongs to the number
-      {u"10X", LineError::none, 10, u"X"},
-      {u"10\tX", LineError::none, 10, u"\tX"},
-      {u"-0", LineError::none, 0, u""},
-      {u"-5 5", LineError::none, -5, u"5"},
-      {u"32767", LineError::none, 32767, u""},
-      {u"-32768", LineError::none, -32768, u""},
-      {u"-257", LineError::none, -257, u""},
-      {u"-256 X", LineError::lineNumberOutOfRange, 0, u""},
-      {u"32768", LineError::lineNumberOutOfRange, 0, u""},
-      {u"0000000000000000000000000000001", LineError::none, 1, u""},
-      {u"18446744073709551616", LineError::lineNumberOutOfRange, 0, u""},  // 2^64 is not 0
-      {u"", LineError::missingLineNumber, 0, u""},
-      {u"- 5", LineError::missingLineNumber, 0, u""},
-      {u"+5", LineError::missingLineNumber, 0, u""},
-      {u" 10", LineError::missingLineNumber, 0, u""},
-      {u"print 10", LineError::missingLineNumber, 0, u""},
-      {u"\uFF11", LineError::missingLineNumber, 0, u""},  // a full-width digit is not a digit
+      {"10 print X", LineError::none, 10, "print X"},
+      {"10", LineError::none, 10, ""},
+      {"10  X", LineError::none, 10, " X"},  // only the first blank belongs to the number
+      {"10X", LineError::none, 10, "X"},
+      {"10\tX", LineError::none, 10, "\tX"},
+      {"-0", LineError::none, 0, ""},
+      {"-5 5", LineError::none, -5, "5"},
+      {"32767", LineError::none, 32767, ""},
+      {"-32768", LineError::none, -32768, ""},
+      {"-257", LineError::none, -257, ""},
+      {"-256 X", LineError::lineNumberOutOfRange, 0, ""},
+      {"32768", LineError::lineNumberOutOfRange, 0, ""},
+      {"0000000000000000000000000000001", LineError::none, 1, ""},
+      {"18446744073709551616", LineError::lineNumberOutOfRange, 0, ""},  // 2^64 is not 0
+      {"", LineError::missingLineNumber, 0, ""},
+      {"- 5", LineError::missingLineNumber, 0, ""},
+      {"+5", LineError::missingLineNumber, 0, ""},
+      {" 10", LineError::missingLineNumber, 0, ""},
+      {"print 10", LineError::missingLineNumber, 0, ""},
+      {"\xEF\xBC\x91", LineError::missingLineNumber, 0, ""},  // a full-width digit is not a digit
   };
   for (const Case& c : cases) {
+    std::string text = padded(c.line);
+    const char* line = text.data();
     int number = 0;
-    size_t contentStart = 0;
-    EXPECT_EQ(c.error, parseLineNumber(c.line, number, contentStart)) << narrow(c.line);
+    EXPECT_EQ(c.error, parseLineNumber(line, number)) << c.line;
     if (c.error == LineError::none) {
-      EXPECT_EQ(c.number, number) << narrow(c.line);
-      EXPECT_EQ(c.rest, c.line.substr(contentStart)) << narrow(c.line);
+      EXPECT_EQ(c.number, number) << c.line;
+      EXPECT_EQ(c.rest, line) << c.line;
     }
   }
 }

@@ -27,6 +27,14 @@ char16_t mapCase(const CaseRange (&ranges)[N], char16_t unit) {
   return static_cast<char16_t>(unit + range.delta);
 }
 
+// Four bytes below 0x80, as loaded from memory, spread to four 16-bit code units in the same
+// order when stored back: the ASCII fast path of decoding.
+uint64_t widenAscii(uint32_t bytes) {
+  uint64_t units = bytes;
+  units = (units | units << 16) & 0x0000FFFF0000FFFFu;
+  return (units | units << 8) & 0x00FF00FF00FF00FFu;
+}
+
 constexpr char16_t kReplacement = 0xFFFD;
 constexpr char16_t kEscapeBase = 0xDC00;
 
