@@ -260,7 +260,8 @@ void writePieceFlushing(int number, const char* data, size_t size) {
 }
 
 size_t writePieces(int number, std::string_view bytes, const PieceTable& pieces) {
-  if (fileFor(number, true) == nullptr) return bytes.size();
+  if (!isFileNumber(number)) return bytes.size();
+  // A file that is not open for writing has no room, so writePiece drops each piece.
   FileCursor& cursor = fileCursors[number];
   const auto* first = reinterpret_cast<const unsigned char*>(bytes.data());
   const unsigned char* in = first;
@@ -272,10 +273,22 @@ size_t writePieces(int number, std::string_view bytes, const PieceTable& pieces)
       // writePiece would copy each one in, and copying kMaxPieceSize bytes for each stays inside.
       size_t count = std::min(static_cast<size_t>(end - in), room / kMaxPieceSize - 1);
       unsigned char* out = cursor.writeNext;
-      for (const unsigned char* stop = in + count; in < stop; ++in) {
-        std::memcpy(out, pieces.text[*in], kMaxPieceSize);
-        out += pieces.size[*in];
+      auto put = [&out, &pieces](unsigned char byte) {
+        size_t size = pieces.size[byte];
+        uint64_t text;
+        std::memcpy(&text, pieces.text[byte], sizeof text);
+        std::memcpy(out, &text, sizeof text);
+        out += size;
+      };
+      const unsigned char* stop = in + count;
+      for (; stop - in >= 4; in += 4) {
+        put(in[0]);
+        put(in[1]);
+        put(in[2]);
+        put(in[3]);
       }
+      for (; in < stop; ++in)
+        put(*in);
       cursor.writeNext = out;
       continue;
     }
