@@ -98,7 +98,8 @@ int codeOfWord(std::string_view word) {
   if (word.empty() || word.size() > kLongestWord) return kNoCode;
   uint64_t key = 0;
   std::memcpy(&key, word.data(), word.size());
-  return codeOfWordKey(key);
+  const WordSlot& slot = wordSlotFor(key);
+  return slot.key == key ? slot.code : kNoCode;
 }
 
 SlotMap buildSlotMap(const TokenTable& table, bool upperCase) {

@@ -44,10 +44,10 @@ constexpr unsigned kWordSlotBits = 6;
 constexpr uint64_t kWordSlotFactor = 0x6C9D273C72EC09C1u;  // gives each input word its own slot
 extern const std::array<WordSlot, 1u << kWordSlotBits> wordSlots;
 
-// The code of the input word with this key, or kNoCode.
-inline int codeOfWordKey(uint64_t key) {
-  const WordSlot& slot = wordSlots[(key * kWordSlotFactor) >> (64 - kWordSlotBits)];
-  return slot.key == key ? slot.code : kNoCode;
+// The slot of the input word with this key, if there is one: the slot's key equals it. Other slots
+// hold key 0 and kNoCode.
+inline const WordSlot& wordSlotFor(uint64_t key) {
+  return wordSlots[(key * kWordSlotFactor) >> (64 - kWordSlotBits)];
 }
 
 // The code of the input word that equals word exactly (case-sensitive, whole word), or kNoCode.

@@ -159,7 +159,7 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
     auto c = static_cast<unsigned char>(*p);
     if (c >= kFirstLiteral && c <= kLastLiteral) {
       // A run of characters that stand for themselves, eight at a time: all eight are copied,
-      // and o moves past those of the run.
+      // and o moves past those of the run. Another element follows it.
       size_t run;
       do {
         uint64_t bytes = loadWord(p);
@@ -168,20 +168,22 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
         p += run;
         o += run;
       } while (run == 8);
-    } else if (c > kLastLiteral && c <= kWordLast && c != '{') {
-      // A word runs to the next blank, which belongs to it, or to the line end. Its length is
-      // that of its bytes above 32, 8 when there are more: no input word is that long.
+      c = static_cast<unsigned char>(*p);
+    }
+    if (c > kLastLiteral && c <= kWordLast && c != '{') {
+      // A word runs to the next blank, which belongs to it, or to the line end. An input word
+      // is one of up to kLongestWord bytes above 32 followed by one of these.
       uint64_t bytes = loadWord(p);
-      size_t length = lowestMarkedByte(marksBelow(bytes, ' ' + 1));
-      int code = kNoCode;
-      if (length <= kLongestWord && (kWordEnds >> p[length] & 1) != 0)
-        code = codeOfWordKey(bytes & (~uint64_t{0} >> (64 - 8 * length)));
-      if (code == kNoCode) {
+      uint64_t marks = marksBelow(bytes, ' ' + 1);
+      size_t length = lowestMarkedByte(marks);
+      uint64_t key = bytes & (marks ^ (marks - 1)) >> 8;  // the bytes below the lowest mark
+      const WordSlot& slot = wordSlotFor(key);
+      if (marks == 0 || (kWordEnds >> p[length] & 1) == 0 || slot.key != key) {
         word = std::string_view(p, static_cast<size_t>(findWordEnd(p) - p));
         error = LineError::unknownToken;
         break;
       }
-      *o++ = static_cast<char>(code);
+      *o++ = static_cast<char>(slot.code);
       p += length + (p[length] == ' ');
     } else if (c == '{') {
       // The number ends before the first "}" or at it, and no line end byte is part of it.
