@@ -259,7 +259,7 @@ void writePieceFlushing(int number, const char* data, size_t size) {
   }
 }
 
-size_t writePieces(int number, std::string_view bytes, const PieceTable& pieces) {
+size_t writePiecesFlushing(int number, std::string_view bytes, const PieceTable& pieces) {
   if (!isFileNumber(number)) return bytes.size();
   // A file that is not open for writing has no room, so writePiece drops each piece.
   FileCursor& cursor = fileCursors[number];
@@ -269,27 +269,10 @@ size_t writePieces(int number, std::string_view bytes, const PieceTable& pieces)
   while (in < end) {
     size_t room = static_cast<size_t>(cursor.writeEnd - cursor.writeNext);
     if (room > 2 * kMaxPieceSize) {
-      // A run of pieces that leaves more than kMaxPieceSize bytes of room before each of them:
-      // writePiece would copy each one in, and copying kMaxPieceSize bytes for each stays inside.
+      // As many pieces as writePieces takes in one run.
       size_t count = std::min(static_cast<size_t>(end - in), room / kMaxPieceSize - 1);
-      unsigned char* out = cursor.writeNext;
-      auto put = [&out, &pieces](unsigned char byte) {
-        size_t size = pieces.size[byte];
-        uint64_t text;
-        std::memcpy(&text, pieces.text[byte], sizeof text);
-        std::memcpy(out, &text, sizeof text);
-        out += size;
-      };
-      const unsigned char* stop = in + count;
-      for (; stop - in >= 4; in += 4) {
-        put(in[0]);
-        put(in[1]);
-        put(in[2]);
-        put(in[3]);
-      }
-      for (; in < stop; ++in)
-        put(*in);
-      cursor.writeNext = out;
+      cursor.writeNext = copyPieces(cursor.writeNext, in, count, pieces);
+      in += count;
       continue;
     }
     unsigned char byte = *in++;

@@ -181,7 +181,45 @@ struct PieceTable {
   uint8_t size[256];
 };
 
+// Copies the pieces of count bytes to out and returns the end of their text. Copies kMaxPieceSize
+// bytes for each, so out needs that much room beyond the start of the last piece.
+inline unsigned char* copyPieces(unsigned char* out, const unsigned char* in, size_t count,
+                                 const PieceTable& pieces) {
+  auto put = [&out, &pieces](unsigned char byte) {
+    size_t size = pieces.size[byte];
+    uint64_t text;
+    std::memcpy(&text, pieces.text[byte], sizeof text);
+    std::memcpy(out, &text, sizeof text);
+    out += size;
+  };
+  const unsigned char* stop = in + count;
+  for (; stop - in >= 4; in += 4) {
+    put(in[0]);
+    put(in[1]);
+    put(in[2]);
+    put(in[3]);
+  }
+  for (; in < stop; ++in)
+    put(*in);
+  return out;
+}
+
 // Writes the piece of each of the bytes, with the very system writes that writePiece of each piece
 // in turn would make, and stops after a piece whose write failed. Returns how many of the bytes'
 // pieces it wrote.
-size_t writePieces(int number, std::string_view bytes, const PieceTable& pieces);
+size_t writePiecesFlushing(int number, std::string_view bytes, const PieceTable& pieces);
+inline size_t writePieces(int number, std::string_view bytes, const PieceTable& pieces) {
+  if (isFileNumber(number)) {
+    // While more than kMaxPieceSize bytes of room are left before each piece, writePiece would
+    // copy each one in, and copying kMaxPieceSize bytes for each stays inside the buffer.
+    FileCursor& cursor = fileCursors[number];
+    size_t room = static_cast<size_t>(cursor.writeEnd - cursor.writeNext);
+    if (room > 2 * kMaxPieceSize && bytes.size() < room / kMaxPieceSize - 1) {
+      cursor.writeNext =
+          copyPieces(cursor.writeNext, reinterpret_cast<const unsigned char*>(bytes.data()),
+                     bytes.size(), pieces);
+      return bytes.size();
+    }
+  }
+  return writePiecesFlushing(number, bytes, pieces);
+}
