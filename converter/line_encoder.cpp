@@ -136,8 +136,8 @@ LineError parseLineNumber(const char*& line, int& number) {
   const char* firstDigit = p;
   // The magnitude stops growing once it is out of range, so that no run of digits can wrap it.
   int64_t magnitude = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    if (magnitude <= -kLowestLineNumber) magnitude = magnitude * 10 + (*p - '0');
+  for (unsigned digit; (digit = static_cast<unsigned char>(*p) - '0') <= 9; ++p) {
+    if (magnitude <= -kLowestLineNumber) magnitude = magnitude * 10 + digit;
   }
   if (p == firstDigit) return LineError::missingLineNumber;
   int64_t value = negative ? -magnitude : magnitude;
