@@ -184,7 +184,9 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
         break;
       }
       *o++ = static_cast<char>(slot.code);
-      p += length + (p[length] == ' ');
+      // Whether the word ends in a blank, from the bytes at hand rather than read again: a blank
+      // is then marked where the word ends, and exactly, for no blank comes before it.
+      p += length + ((marksOf(bytes, ' ') & marks & (0 - marks)) != 0);
     } else if (c == '{') {
       // The number ends before the first "}" or at it, and no line end byte is part of it.
       const char* close = ++p;

@@ -24,10 +24,10 @@ inline uint64_t marksBelow(uint64_t word, unsigned limit) {
   return (word - limit * kByteOnes) & ~word & kByteMarks;
 }
 
-// The bytes outside first..last, where 0 < first <= last < 128; here every mark is exact.
+// The bytes outside first..last, where 0 < first <= last < 128. Only a byte of 128 or more carries
+// into the byte above it, and it is marked itself.
 inline uint64_t marksOutside(uint64_t word, unsigned first, unsigned last) {
-  uint64_t low = word & ~kByteMarks;
-  return (~(low + (128 - first) * kByteOnes) | (low + (127 - last) * kByteOnes) | word) &
+  return (~(word + (128 - first) * kByteOnes) | (word + (127 - last) * kByteOnes) | word) &
          kByteMarks;
 }
 
