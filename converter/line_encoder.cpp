@@ -223,7 +223,7 @@ LineError encodeRecord(const char*& line, DumpLayout layout, char*& out, std::st
 // Encodes the lines at the start of the read-ahead into their records at out, each with its line
 // end, and counts them, up to the first line that has an error or that the read-ahead does not
 // hold whole with its line end (and the byte after a CR). Returns where that line begins, or the
-// end of the read-ahead. No line takes fewer bytes than one less than its record.
+// end of the read-ahead.
 const char* encodeWholeLines(std::string_view readAhead, DumpLayout layout, char*& out,
                              int64_t& lines) {
   const char* p = readAhead.data();
@@ -251,7 +251,9 @@ LineError encodeLine(const char*& line, char*& out, std::string_view& word) {
 }
 
 ConversionEnd convertListing(DumpLayout layout) {
-  // Room for the records of the whole lines of a read-ahead, or for that of the longest line.
+  // Room for the records of the lines of a read-ahead, or for that of the longest line. A record
+  // is at most one byte longer than its line with the line end, and only in the 2000-baud layout,
+  // where a line takes two bytes at least.
   std::string record(kFileBufferSize + kFileBufferSize / 2 + kEncodeSlack + kRecordFrame, '\0');
   int64_t lineNumber = 0;
   while (!atEndOfFile(0)) {

@@ -51,7 +51,7 @@ void writeLineNumber(int number) {
 }  // namespace
 
 void renderDump(const ListerOptions& options) {
-  PieceTable pieces;
+  PieceTable pieces = {};
   buildPieces(options, pieces);
   // The first line number of a 2000-baud recording is written whatever it holds.
   if (options.baud2000) writeLineNumber(readWord(0));
