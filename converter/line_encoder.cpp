@@ -1,6 +1,5 @@
 #include "converter/line_encoder.h"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
