@@ -1,5 +1,8 @@
 #include "basicdata/tokens.h"
 
+#include <cstring>
+#include <iterator>
+
 #include "services/text.h"
 
 namespace {
@@ -42,40 +45,61 @@ constexpr TokenEntry editableEntries[] = {
 };
 
 template <size_t N>
-constexpr TokenTable tableOf(const TokenEntry (&entries)[N]) {
-  static_assert(N <= kMaxTokenEntries, "byInitial holds every row");
-  TokenTable table = {entries, N, {}, {}};
-  uint8_t listed = 0;
-  for (char16_t initial = 0; initial < kIndexedInitials; ++initial) {
-    table.firstOfInitial[initial] = listed;
-    for (uint8_t row = 0; row < N; ++row) {
-      if (!entries[row].text.empty() && entries[row].text[0] == initial) {
-        table.byInitial[listed++] = row;
-      }
-    }
+constexpr size_t longestTextBytes(const TokenEntry (&entries)[N]) {
+  size_t longest = 0;
+  for (const TokenEntry& entry : entries) {
+    size_t bytes = 0;
+    for (char16_t unit : entry.text)
+      bytes += unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+    longest = bytes > longest ? bytes : longest;
   }
-  table.firstOfInitial[kIndexedInitials] = listed;
-  return table;
+  return longest;
 }
+
+struct WordIndex {
+  std::array<WordSlot, 1u << kWordSlotBits> slots;
+  bool wordsHaveOwnSlots;
+};
+
+constexpr WordIndex indexWords() {
+  WordIndex index = {};
+  for (WordSlot& slot : index.slots)
+    slot = {0, kNoCode};
+  index.wordsHaveOwnSlots = true;
+  for (const TokenEntry& entry : inputEntries) {
+    bool packs = !entry.text.empty() && entry.text.size() <= kLongestWord;
+    uint64_t key = 0;
+    for (size_t i = entry.text.size(); i-- > 0;) {
+      packs = packs && entry.text[i] != 0 && entry.text[i] < 0x80;
+      key = key << 8 | entry.text[i];
+    }
+    WordSlot& slot = index.slots[(key * kWordSlotFactor) >> (64 - kWordSlotBits)];
+    index.wordsHaveOwnSlots = index.wordsHaveOwnSlots && packs && slot.code == kNoCode;
+    slot = {key, entry.code};
+  }
+  return index;
+}
+
+constexpr WordIndex wordIndex = indexWords();
+static_assert(wordIndex.wordsHaveOwnSlots, "every input word packs into a key of its own slot");
+static_assert(longestTextBytes(inputEntries) <= kLongestTextBytes &&
+                  longestTextBytes(symbolEntries) <= kLongestTextBytes &&
+                  longestTextBytes(editableEntries) <= kLongestTextBytes,
+              "kLongestTextBytes bounds every text");
 
 }  // namespace
 
-constexpr TokenTable inputTable = tableOf(inputEntries);
-constexpr TokenTable symbolTable = tableOf(symbolEntries);
-constexpr TokenTable editableTable = tableOf(editableEntries);
+constexpr TokenTable inputTable = {inputEntries, std::size(inputEntries)};
+constexpr TokenTable symbolTable = {symbolEntries, std::size(symbolEntries)};
+constexpr TokenTable editableTable = {editableEntries, std::size(editableEntries)};
+constexpr std::array<WordSlot, 1u << kWordSlotBits> wordSlots = wordIndex.slots;
 
-int codeOf(const TokenTable& table, std::u16string_view word) {
-  if (!word.empty() && word[0] < kIndexedInitials) {
-    for (size_t i = table.firstOfInitial[word[0]]; i < table.firstOfInitial[word[0] + 1]; ++i) {
-      const TokenEntry& entry = table.entries[table.byInitial[i]];
-      if (entry.text == word) return entry.code;
-    }
-    return kNoCode;
-  }
-  for (size_t i = 0; i < table.count; ++i) {
-    if (table.entries[i].text == word) return table.entries[i].code;
-  }
-  return kNoCode;
+int codeOfWord(std::string_view word) {
+  if (word.empty() || word.size() > kLongestWord) return kNoCode;
+  uint64_t key = 0;
+  std::memcpy(&key, word.data(), word.size());
+  const WordSlot& slot = wordSlotFor(key);
+  return slot.key == key ? slot.code : kNoCode;
 }
 
 SlotMap buildSlotMap(const TokenTable& table, bool upperCase) {

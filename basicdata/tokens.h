@@ -13,31 +13,45 @@ struct TokenEntry {
   uint16_t code;
 };
 
-constexpr size_t kMaxTokenEntries = 64;
-constexpr char16_t kIndexedInitials = 128;
-
-// Immutable rows in ascending order of code; every text and every code occurs once. The rows whose
-// text starts with a code unit u below kIndexedInitials are listed by index in
-// byInitial[firstOfInitial[u]] up to byInitial[firstOfInitial[u + 1]], so that a lookup compares
-// a word only with the few texts that start like it.
+// Immutable rows in ascending order of code; every text and every code occurs once.
 struct TokenTable {
   const TokenEntry* entries;
   size_t count;
-  uint8_t firstOfInitial[kIndexedInitials + 1];
-  uint8_t byInitial[kMaxTokenEntries];
 };
 
-// The lowercase words the converter accepts, such as "print" for 0x74.
+// The converter's lowercase words, such as "print" for 0x74.
 extern const TokenTable inputTable;
 // The lister's default texts: symbols for the arrows and signs, keywords with a trailing space.
 extern const TokenTable symbolTable;
 // The lister's editable texts: each input word followed by one space.
 extern const TokenTable editableTable;
 
+// The most UTF-8 bytes of a text of these tables.
+constexpr size_t kLongestTextBytes = 8;
+
 constexpr int kNoCode = -1;
 
-// The code of the entry whose text equals word exactly (case-sensitive, whole word), or kNoCode.
-int codeOf(const TokenTable& table, std::u16string_view word);
+// The converter's words are looked up without comparing texts. A word of 1 to kLongestWord bytes
+// packs into a key: its bytes, the first lowest, and zero bytes above them; no word holds a zero
+// byte, so no two words share a key. The key picks the one slot a word can have in a table made
+// when compiling.
+constexpr size_t kLongestWord = 7;  // "default"
+struct WordSlot {
+  uint64_t key;
+  int code;
+};
+constexpr unsigned kWordSlotBits = 6;
+constexpr uint64_t kWordSlotFactor = 0x6C9D273C72EC09C1u;  // gives each input word its own slot
+extern const std::array<WordSlot, 1u << kWordSlotBits> wordSlots;
+
+// The slot of the input word with this key, if there is one: the slot's key equals it. Other slots
+// hold key 0 and kNoCode.
+inline const WordSlot& wordSlotFor(uint64_t key) {
+  return wordSlots[(key * kWordSlotFactor) >> (64 - kWordSlotBits)];
+}
+
+// The code of the input word that equals word exactly (case-sensitive, whole word), or kNoCode.
+int codeOfWord(std::string_view word);
 
 // The lister's text for each of the 256 byte values; a slot may be empty.
 struct SlotMap {

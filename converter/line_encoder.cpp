@@ -1,7 +1,12 @@
 #include "converter/line_encoder.h"
 
+#include <array>
+#include <cstring>
+#include <string>
+
 #include "basicdata/dump_format.h"
 #include "basicdata/tokens.h"
+#include "services/byte_marks.h"
 #include "services/console.h"
 #include "services/files.h"
 #include "services/text.h"
@@ -10,187 +15,281 @@ namespace {
 
 // The listing's characters 31..93 stand for the byte of their own code: "erase" and the
 // printable characters.
-constexpr char16_t kFirstLiteral = dump::kErase;
-constexpr char16_t kLastLiteral = dump::kLastPrintable;
-constexpr char16_t kWordLast = 127;  // 94..127 but "{" begin a word
+constexpr unsigned char kFirstLiteral = dump::kErase;
+constexpr unsigned char kLastLiteral = dump::kLastPrintable;
+constexpr unsigned char kWordLast = 127;  // 94..127 but "{" begin a word
 
 // A line number word holds -32768..32767; -256 is taken by the end marker.
 constexpr int64_t kLowestLineNumber = -32768;
 constexpr int64_t kHighestLineNumber = 32767;
 
-int digitValue(char16_t c, int base) {
-  int value = base;  // not a digit
-  if (c >= u'0' && c <= u'9') value = c - u'0';
-  if (c >= u'A' && c <= u'F') value = c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') value = c - u'a' + 10;
-  return value < base ? value : -1;
-}
+// The room a line's dump bytes take beyond its elements: the number word and the line end.
+constexpr size_t kRecordFrame = 3;
+
+// The value of each byte as a digit ("0" to "9", "A" to "F", "a" to "f"); 255 for other bytes.
+constexpr std::array<uint8_t, 256> kDigitValues = [] {
+  std::array<uint8_t, 256> values = {};
+  for (int byte = 0; byte < 256; ++byte) {
+    values[byte] = 255;
+    if (byte >= '0' && byte <= '9') values[byte] = static_cast<uint8_t>(byte - '0');
+    if (byte >= 'A' && byte <= 'F') values[byte] = static_cast<uint8_t>(byte - 'A' + 10);
+    if (byte >= 'a' && byte <= 'f') values[byte] = static_cast<uint8_t>(byte - 'a' + 10);
+  }
+  return values;
+}();
 
 // A 16-bit word of a 2000-baud dump, low byte first, in two's complement.
-void appendWord(std::string& bytes, int value) {
+void putWord(char*& out, int value) {
   uint16_t word = static_cast<uint16_t>(value);
-  bytes.push_back(static_cast<char>(word & 0xFF));
-  bytes.push_back(static_cast<char>(word >> 8));
+  *out++ = static_cast<char>(word & 0xFF);
+  *out++ = static_cast<char>(word >> 8);
 }
 
-const char16_t* findUnit(const char16_t* p, const char16_t* end, char16_t unit) {
-  while (p < end && *p != unit)
+bool isLineEnd(char c) {
+  return c == '\r' || c == '\n' || c == 0;
+}
+
+// The bytes that end a word, as bits by value: the blank, which belongs to the word, and the line
+// end bytes.
+constexpr uint64_t kWordEnds = uint64_t{1} << ' ' | 1u << '\r' | 1u << '\n' | 1u << 0;
+
+// The first "}" or line end byte from p on. Each "}" and each byte below 14 is marked, and a few
+// other bytes above the lowest mark may be, so every marked byte is looked at.
+const char* findBraceOrLineEnd(const char* p) {
+  for (;; p += 8) {
+    uint64_t bytes = loadWord(p);
+    for (uint64_t marks = marksOf(bytes, '}') | marksBelow(bytes, 14); marks != 0;
+         marks &= marks - 1) {
+      const char* at = p + lowestMarkedByte(marks);
+      if (*at == '}' || isLineEnd(*at)) return at;
+    }
+  }
+}
+
+const char* findWordEnd(const char* p) {
+  while (*p != ' ' && !isLineEnd(*p))
     ++p;
   return p;
 }
 
+void reportError(LineError error, int64_t lineNumber, std::string_view line,
+                 std::string_view word) {
+  std::u16string number = decimalText(lineNumber);
+  std::u16string message;
+  switch (error) {
+    case LineError::invalidCharacter:
+      message = u"Error: invalid character at line " + number;
+      break;
+    case LineError::unknownToken:
+      message = u"Error: unknown token at line " + number + u" - #";
+      decodeUtf8(word, Utf8Errors::replace, message);
+      message += u"#";
+      break;
+    case LineError::missingLineNumber:
+      message = u"Error: missing line number at line " + number;
+      break;
+    case LineError::lineNumberOutOfRange:
+      message = u"Error: line number out of range at line " + number;
+      break;
+    default:
+      message =
+          u"Error: got to end of line without finding right brace to match left brace at "
+          u"line " +
+          number;
+      break;
+  }
+  printLine(message);
+  std::u16string text;
+  decodeUtf8(line, Utf8Errors::replace, text);
+  printLine(text);
+  printLine(u"");
+}
+
 }  // namespace
 
-int64_t parseNumber(std::u16string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
-    ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-  int base = 10;
-  if (i < text.size() && text[i] == u'$') {
+int64_t parseNumber(const char*& text) {
+  const char* p = text;
+  while (*p == ' ' || *p == '\t')
+    ++p;
+  bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  unsigned base = 10;
+  if (*p == '$') {
     base = 16;
-    ++i;
-  } else if (i < text.size() && text[i] == u'%') {
+    ++p;
+  } else if (*p == '%') {
     base = 2;
-    ++i;
+    ++p;
   }
   uint64_t value = 0;  // unsigned, so that overflow wraps without undefined behaviour
-  for (; i < text.size(); ++i) {
-    int digit = digitValue(text[i], base);
-    if (digit < 0) break;
-    value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
-  }
-  if (negative) value = 0 - value;
-  return static_cast<int64_t>(value);
+  for (unsigned digit; (digit = kDigitValues[static_cast<unsigned char>(*p)]) < base; ++p)
+    value = value * base + digit;
+  text = p;
+  return static_cast<int64_t>(negative ? 0 - value : value);
 }
 
-LineError encodeLine(std::u16string_view line, std::string& bytes, std::u16string_view& word) {
-  // Every element takes at least one character and gives one byte, so the line's length is room
-  // enough; the bytes are cut to those written at the end.
-  size_t start = bytes.size();
-  bytes.resize(start + line.size());
-  char* out = &bytes[start];
-  const char16_t* p = line.data();
-  const char16_t* end = p + line.size();
-  LineError error = LineError::none;
-  while (p < end) {
-    char16_t c = *p;
-    if (c >= kFirstLiteral && c <= kLastLiteral) {
-      // A run of characters that stand for themselves.
-      do {
-        *out++ = static_cast<char>(*p++);
-      } while (p < end &&
-               static_cast<char16_t>(*p - kFirstLiteral) <= kLastLiteral - kFirstLiteral);
-    } else if (c == u'{') {
-      const char16_t* close = findUnit(p + 1, end, u'}');
-      if (close == end) {
-        error = LineError::missingBrace;
-        break;
-      }
-      *out++ = static_cast<char>(parseNumber(std::u16string_view(p + 1, close - p - 1)));
-      p = close + 1;
-    } else if (c > kLastLiteral && c <= kWordLast) {
-      // Only a blank ends a word, and that one blank belongs to the word.
-      const char16_t* blank = findUnit(p, end, u' ');
-      word = std::u16string_view(p, blank - p);
-      int code = codeOf(inputTable, word);
-      if (code == kNoCode) {
-        error = LineError::unknownToken;
-        break;
-      }
-      *out++ = static_cast<char>(code);
-      p = blank == end ? end : blank + 1;
-    } else {
-      error = LineError::invalidCharacter;
-      break;
-    }
-  }
-  bytes.resize(static_cast<size_t>(out - bytes.data()));
-  return error;
-}
-
-LineError parseLineNumber(std::u16string_view line, int& number, size_t& contentStart) {
-  size_t i = 0;
-  bool negative = i < line.size() && line[i] == u'-';
-  if (negative) ++i;
-  size_t firstDigit = i;
+LineError parseLineNumber(const char*& line, int& number) {
+  const char* p = line;
+  bool negative = *p == '-';
+  if (negative) ++p;
+  const char* firstDigit = p;
   // The magnitude stops growing once it is out of range, so that no run of digits can wrap it.
   int64_t magnitude = 0;
-  for (; i < line.size() && line[i] >= u'0' && line[i] <= u'9'; ++i) {
-    if (magnitude <= -kLowestLineNumber) magnitude = magnitude * 10 + (line[i] - u'0');
+  for (unsigned digit; (digit = static_cast<unsigned char>(*p) - '0') <= 9; ++p) {
+    if (magnitude <= -kLowestLineNumber) magnitude = magnitude * 10 + digit;
   }
-  if (i == firstDigit) return LineError::missingLineNumber;
+  if (p == firstDigit) return LineError::missingLineNumber;
   int64_t value = negative ? -magnitude : magnitude;
   if (value < kLowestLineNumber || value > kHighestLineNumber || value == dump::kEndMarker)
     return LineError::lineNumberOutOfRange;
   number = static_cast<int>(value);
-  contentStart = i < line.size() && line[i] == u' ' ? i + 1 : i;
+  line = *p == ' ' ? p + 1 : p;
   return LineError::none;
 }
 
+namespace {
+
+// The body of encodeLine, written out where lines are encoded.
+inline LineError encodeElements(const char*& line, char*& out, std::string_view& word) {
+  const char* p = line;
+  char* o = out;  // kept in a register, not behind the reference
+  LineError error = LineError::none;
+  while (true) {
+    auto c = static_cast<unsigned char>(*p);
+    if (c >= kFirstLiteral && c <= kLastLiteral) {
+      // A run of characters that stand for themselves, eight at a time: all eight are copied,
+      // and o moves past those of the run. Another element follows it.
+      size_t run;
+      do {
+        uint64_t bytes = loadWord(p);
+        std::memcpy(o, &bytes, sizeof bytes);
+        run = lowestMarkedByte(marksOutside(bytes, kFirstLiteral, kLastLiteral));
+        p += run;
+        o += run;
+      } while (run == 8);
+      c = static_cast<unsigned char>(*p);
+    }
+    if (c > kLastLiteral && c <= kWordLast && c != '{') {
+      // A word runs to the next blank, which belongs to it, or to the line end. An input word
+      // is one of up to kLongestWord bytes above 32 followed by one of these.
+      uint64_t bytes = loadWord(p);
+      uint64_t marks = marksBelow(bytes, ' ' + 1);
+      size_t length = lowestMarkedByte(marks);
+      uint64_t key = bytes & (marks ^ (marks - 1)) >> 8;  // the bytes below the lowest mark
+      const WordSlot& slot = wordSlotFor(key);
+      if (marks == 0 || (kWordEnds >> p[length] & 1) == 0 || slot.key != key) {
+        word = std::string_view(p, static_cast<size_t>(findWordEnd(p) - p));
+        error = LineError::unknownToken;
+        break;
+      }
+      *o++ = static_cast<char>(slot.code);
+      // Whether the word ends in a blank, from the bytes at hand rather than read again: a blank
+      // is then marked where the word ends, and exactly, for no blank comes before it.
+      p += length + ((marksOf(bytes, ' ') & marks & (0 - marks)) != 0);
+    } else if (c == '{') {
+      // The number ends before the first "}" or at it, and no line end byte is part of it.
+      const char* close = ++p;
+      int64_t value = parseNumber(close);
+      if (*close != '}') close = findBraceOrLineEnd(close);
+      if (*close != '}') {
+        error = LineError::missingBrace;
+        break;
+      }
+      *o++ = static_cast<char>(value);
+      p = close + 1;
+    } else {
+      if (!isLineEnd(*p)) error = LineError::invalidCharacter;
+      break;
+    }
+  }
+  line = p;
+  out = o;
+  return error;
+}
+
+// The record of the line at line (see encodeLine): in the 2000-baud layout its number word, then
+// the bytes of its elements.
+LineError encodeRecord(const char*& line, DumpLayout layout, char*& out, std::string_view& word) {
+  if (layout == DumpLayout::baud2000) {
+    int number = 0;
+    LineError error = parseLineNumber(line, number);
+    if (error != LineError::none) return error;
+    putWord(out, number);
+  }
+  return encodeElements(line, out, word);
+}
+
+// Encodes the lines at the start of the read-ahead into their records at out, each with its line
+// end, and counts them, up to the first line that has an error or that the read-ahead does not
+// hold whole with its line end (and the byte after a CR). Returns where that line begins, or the
+// end of the read-ahead.
+const char* encodeWholeLines(std::string_view readAhead, DumpLayout layout, char*& out,
+                             int64_t& lines) {
+  const char* p = readAhead.data();
+  const char* end = p + readAhead.size();
+  while (p < end) {
+    const char* line = p;
+    char* o = out;
+    std::string_view word;
+    if (encodeRecord(p, layout, o, word) != LineError::none || p == end ||
+        (*p == '\r' && p + 1 == end)) {
+      return line;
+    }
+    *o++ = static_cast<char>(dump::kLineEnd);
+    out = o;
+    ++lines;
+    p += *p == '\r' && p[1] == '\n' ? 2 : 1;
+  }
+  return end;
+}
+
+}  // namespace
+
+LineError encodeLine(const char*& line, char*& out, std::string_view& word) {
+  return encodeElements(line, out, word);
+}
+
 ConversionEnd convertListing(DumpLayout layout) {
-  std::u16string line;
-  std::string bytes;
+  // Room for the records of the lines of a read-ahead, or for that of the longest line. A record
+  // is at most one byte longer than its line with the line end, and only in the 2000-baud layout,
+  // where a line takes two bytes at least.
+  std::string record(kFileBufferSize + kFileBufferSize / 2 + kEncodeSlack + kRecordFrame, '\0');
   int64_t lineNumber = 0;
   while (!atEndOfFile(0)) {
-    readLine(0, line);
+    // The whole lines of the read-ahead are encoded where they are, and their records written
+    // together. Then the line after them, if any, is read and encoded on its own.
+    std::string_view ahead = readAhead(0);
+    char* out = &record[0];
+    const char* rest = encodeWholeLines(ahead, layout, out, lineNumber);
+    skipReadAhead(0, static_cast<size_t>(rest - ahead.data()));
+    writeBytes(1, record.data(), static_cast<size_t>(out - record.data()));
+    if (fileFailed(1)) return ConversionEnd::writeError;
+    if (rest == ahead.data() + ahead.size()) continue;
+
+    std::string_view line = readLineBytes(0);
     if (fileFailed(0)) return ConversionEnd::readError;
     ++lineNumber;
-    bytes.clear();
-    std::u16string_view word;
-    std::u16string_view content = line;
-    LineError error = LineError::none;
-    if (layout == DumpLayout::baud2000) {
-      int value = 0;
-      size_t contentStart = 0;
-      error = parseLineNumber(line, value, contentStart);
-      if (error == LineError::none) {
-        appendWord(bytes, value);
-        content.remove_prefix(contentStart);
-      }
-    }
-    if (error == LineError::none) error = encodeLine(content, bytes, word);
-    if (error == LineError::none) bytes.push_back(static_cast<char>(dump::kLineEnd));
-    writeBytes(1, bytes.data(), bytes.size());
+    if (record.size() < line.size() + kEncodeSlack + kRecordFrame)
+      record.resize(line.size() + kEncodeSlack + kRecordFrame);
+    const char* end = line.data();
+    out = &record[0];
+    std::string_view word;
+    LineError error = encodeRecord(end, layout, out, word);
+    if (error == LineError::none) *out++ = static_cast<char>(dump::kLineEnd);
+    writeBytes(1, record.data(), static_cast<size_t>(out - record.data()));
     if (fileFailed(1)) return ConversionEnd::writeError;
     if (error != LineError::none) {
-      std::u16string message;
-      std::u16string number = decimalText(lineNumber);
-      switch (error) {
-        case LineError::invalidCharacter:
-          message = u"Error: invalid character at line " + number;
-          break;
-        case LineError::unknownToken:
-          message = u"Error: unknown token at line " + number + u" - #";
-          message.append(word);
-          message += u"#";
-          break;
-        case LineError::missingLineNumber:
-          message = u"Error: missing line number at line " + number;
-          break;
-        case LineError::lineNumberOutOfRange:
-          message = u"Error: line number out of range at line " + number;
-          break;
-        default:
-          message =
-              u"Error: got to end of line without finding right brace to match left brace at "
-              u"line " +
-              number;
-          break;
-      }
-      printLine(message);
-      printLine(line);
-      printLine(u"");
+      reportError(error, lineNumber, line, word);
       return ConversionEnd::listingError;
     }
   }
   if (fileFailed(0)) return ConversionEnd::readError;
   if (layout == DumpLayout::baud2000) {
     // The end marker closes a 2000-baud recording, also one without lines.
-    bytes.clear();
-    appendWord(bytes, dump::kEndMarker);
-    writeBytes(1, bytes.data(), bytes.size());
+    char marker[2];
+    char* out = marker;
+    putWord(out, dump::kEndMarker);
+    writeBytes(1, marker, sizeof marker);
     if (fileFailed(1)) return ConversionEnd::writeError;
   }
   return ConversionEnd::finished;

@@ -2,8 +2,8 @@
 // read agrees with its own decimal, hexadecimal and binary forms, with signs and blanks before it,
 // and with the byte a numeric escape of the same text gives.
 //
-// Input: each byte is one code unit; bytes 0x80 and above become U+FF00 and up, where the
-// full-width digits and letters are, which must not count as digits.
+// Input: the text's bytes; bytes 0x80 and above, such as those of the full-width digits and
+// letters, must not count as digits.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,9 +13,9 @@
 
 namespace {
 
-std::u16string digitsOf(uint64_t value, unsigned base) {
-  static const char16_t kDigits[] = u"0123456789abcdef";
-  std::u16string digits;
+std::string digitsOf(uint64_t value, unsigned base) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string digits;
   do {
     digits.insert(digits.begin(), kDigits[value % base]);
     value /= base;
@@ -23,32 +23,42 @@ std::u16string digitsOf(uint64_t value, unsigned base) {
   return digits;
 }
 
+// The number parseNumber reads at the start of text, which its zero terminator ends in any case.
+int64_t numberOf(const std::string& text) {
+  const char* start = text.c_str();
+  return parseNumber(start);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::u16string text;
-  for (size_t i = 0; i < size; ++i)
-    text += data[i] < 0x80 ? char16_t{data[i]} : static_cast<char16_t>(0xFF00 | data[i]);
-  int64_t value = parseNumber(text);
+  std::string text(reinterpret_cast<const char*>(data), size);
+  int64_t value = numberOf(text);
   uint64_t bits = static_cast<uint64_t>(value);
 
-  require(parseNumber(decimalText(value)) == value, "the decimal form reads back");
-  require(parseNumber(u"$" + digitsOf(bits, 16)) == value, "the hexadecimal form reads back");
-  require(parseNumber(u"%" + digitsOf(bits, 2)) == value, "the binary form reads back");
-  require(parseNumber(u" \t " + text) == value, "blanks and tabs before the number are skipped");
+  char decimal[kMaxDecimalLength];
+  require(numberOf(std::string(decimal, formatDecimal(value, decimal))) == value,
+          "the decimal form reads back");
+  require(numberOf("$" + digitsOf(bits, 16)) == value, "the hexadecimal form reads back");
+  require(numberOf("%" + digitsOf(bits, 2)) == value, "the binary form reads back");
+  require(numberOf(" \t " + text) == value, "blanks and tabs before the number are skipped");
 
   bool bare =
-      text.empty() || (text[0] != u' ' && text[0] != u'\t' && text[0] != u'-' && text[0] != u'+');
+      text.empty() || (text[0] != ' ' && text[0] != '\t' && text[0] != '-' && text[0] != '+');
   if (bare) {
-    require(parseNumber(u"+" + text) == value, "a plus sign changes nothing");
-    require(static_cast<uint64_t>(parseNumber(u"-" + text)) == 0 - bits, "a minus sign negates");
+    require(numberOf("+" + text) == value, "a plus sign changes nothing");
+    require(static_cast<uint64_t>(numberOf("-" + text)) == 0 - bits, "a minus sign negates");
   }
 
-  if (text.find(u'}') == std::u16string::npos) {
-    std::string bytes;
-    std::u16string_view word;
-    require(encodeLine(u"{" + text + u"}", bytes, word) == LineError::none, "an escape encodes");
-    require(bytes == std::string(1, static_cast<char>(bits & 0xFF)),
+  // An escape ends at its first "}", and a line at its first line end byte.
+  if (text.find_first_of(std::string("}\r\n\0", 4)) == std::string::npos) {
+    std::string line = "{" + text + "}" + std::string(kLinePadding, '\0');
+    const char* start = line.data();
+    std::string bytes(line.size() + kEncodeSlack, '\0');
+    char* out = &bytes[0];
+    std::string_view word;
+    require(encodeLine(start, out, word) == LineError::none, "an escape encodes");
+    require(out == bytes.data() + 1 && bytes[0] == static_cast<char>(bits & 0xFF),
             "an escape is its number modulo 256");
   }
   return 0;

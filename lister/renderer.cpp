@@ -9,22 +9,21 @@
 
 namespace {
 
-// The UTF-8 text of every byte value but the line end, worked out once before the dump is read,
-// and for the many whose text is one byte that byte alone, or -1.
-struct Pieces {
-  std::string of[256];
-  int single[256];
-};
-
-void buildPieces(const ListerOptions& options, Pieces& pieces) {
+// The UTF-8 text of every byte value, worked out once before the dump is read; a line end is CR LF.
+void buildPieces(const ListerOptions& options, PieceTable& pieces) {
+  // Case mapping keeps the lengths of the table texts: their letters are ASCII, and the symbols
+  // have no case.
+  static_assert(kLongestTextBytes <= kMaxPieceSize, "every text fits, as do {-128} and CR LF");
   SlotMap map =
       options.editable ? buildSlotMap(editableTable, false) : buildSlotMap(symbolTable, true);
   int lastKeywordCode = options.viperSoft ? dump::kLastViperSoftCommand : dump::kLastBallyCommand;
   for (int byte = 0; byte < 256; ++byte) {
     int code = static_cast<signed char>(byte);  // bytes 0x80..0xFF are the codes -128..-1
-    std::string& piece = pieces.of[byte];
-    if (code == dump::kNull || (code >= dump::kErase && code < dump::kFirstLetterSpecial) ||
-        (code >= dump::kFirstCommand && code <= lastKeywordCode)) {
+    std::string piece;
+    if (code == dump::kLineEnd) {
+      piece = "\r\n";
+    } else if (code == dump::kNull || (code >= dump::kErase && code < dump::kFirstLetterSpecial) ||
+               (code >= dump::kFirstCommand && code <= lastKeywordCode)) {
       encodeUtf8(map.slots[byte], piece);
     } else if (code >= dump::kFirstLetterSpecial && code <= dump::kLastLetterSpecial) {
       // The special characters a to d are shown in lower case, as they are typed.
@@ -37,8 +36,8 @@ void buildPieces(const ListerOptions& options, Pieces& pieces) {
     } else {
       piece = "?";
     }
-    pieces.single[byte] =
-        piece.size() == 1 && code != dump::kLineEnd ? static_cast<unsigned char>(piece[0]) : -1;
+    piece.copy(reinterpret_cast<char*>(pieces.text[byte]), kMaxPieceSize);
+    pieces.size[byte] = static_cast<uint8_t>(piece.size());
   }
 }
 
@@ -52,25 +51,22 @@ void writeLineNumber(int number) {
 }  // namespace
 
 void renderDump(const ListerOptions& options) {
-  Pieces pieces;
+  PieceTable pieces = {};
   buildPieces(options, pieces);
   // The first line number of a 2000-baud recording is written whatever it holds.
   if (options.baud2000) writeLineNumber(readWord(0));
   while (!atEndOfFile(0) && !fileFailed(1)) {
-    unsigned char byte = static_cast<unsigned char>(readByte(0));
-    int single = pieces.single[byte];
-    if (single >= 0) {
-      writeByte(1, single);
-      continue;
+    // The bytes already read, in a 2000-baud recording up to the next line end.
+    std::string_view bytes = readAhead(0);
+    if (options.baud2000) {
+      size_t lineEnd = bytes.find(static_cast<char>(dump::kLineEnd));
+      if (lineEnd != std::string_view::npos) bytes.remove_suffix(bytes.size() - lineEnd - 1);
     }
-    if (byte != dump::kLineEnd) {
-      writePiece(1, pieces.of[byte].data(), pieces.of[byte].size());
-      continue;
-    }
-    writePiece(1, "\r\n", 2);
+    size_t written = writePieces(1, bytes, pieces);
+    skipReadAhead(0, written);
     // After every line end of a 2000-baud recording comes the next line number, or the end
     // marker; bytes after the marker are still listed, as text without line numbers.
-    if (options.baud2000) {
+    if (options.baud2000 && bytes[written - 1] == dump::kLineEnd) {
       int number = readWord(0);
       if (number != dump::kEndMarker) writeLineNumber(number);
     }

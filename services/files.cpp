@@ -1,7 +1,9 @@
 #include "services/files.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "services/byte_marks.h"
 #include "services/system.h"
 #include "services/text.h"
 
@@ -17,7 +19,7 @@ struct OpenFile {
   intptr_t handle = 0;
   const SystemFileOps* ops = nullptr;
   size_t written = 0;
-  unsigned char buffer[kFileBufferSize];
+  unsigned char buffer[kFileBufferSize + kLinePadding];  // read-ahead, a zero byte, padding
   std::string lineBytes;  // kept between lines so that reading lines does not allocate
 };
 
@@ -44,6 +46,7 @@ bool fill(int number) {
     return false;
   }
   cursor.readEnd = file.buffer + got;
+  file.buffer[got] = 0;
   return got > 0;
 }
 
@@ -132,33 +135,23 @@ bool atEndOfFileRefilling(int number) {
 
 namespace {
 
-constexpr uint64_t kOnes = 0x0101010101010101u;
-constexpr uint64_t kHighBits = 0x8080808080808080u;
-
-// Bit 7 marked in the bytes of word below 14: exactly in the lowest one; a borrow may mark others
-// above it.
-uint64_t marksBelow14(uint64_t word) {
-  return (word - 14 * kOnes) & ~word & kHighBits;
-}
-
-// The index of the lowest byte whose bit 7 is set in marks, which has only such bits: the lowest
-// mark is bit 8k + 7, and the product puts k in the top byte.
-size_t lowestMarkedByte(uint64_t marks) {
-  return (((marks & (0 - marks)) >> 7) * 0x0001020304050607u) >> 56;
-}
-
 bool isLineEnd(unsigned char byte) {
   return byte == '\r' || byte == '\n' || byte == 0;
 }
 
-// The first CR, LF or zero byte in [p, stop), or stop. Eight bytes at a time; only the bytes
+// The first CR, LF or zero byte in [p, stop), or stop. Sixteen bytes at a time; only the bytes
 // marked as below 14 are looked at.
 const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* stop) {
-  for (; stop - p >= 8; p += 8) {
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    for (uint64_t marks = marksBelow14(word); marks != 0; marks &= marks - 1) {
-      size_t k = lowestMarkedByte(marks);
+  for (; stop - p >= 16; p += 16) {
+    uint64_t low = marksBelow(loadWord(p), 14);
+    uint64_t high = marksBelow(loadWord(p + 8), 14);
+    if ((low | high) == 0) continue;
+    for (; low != 0; low &= low - 1) {
+      size_t k = lowestMarkedByte(low);
+      if (isLineEnd(p[k])) return p + k;
+    }
+    for (; high != 0; high &= high - 1) {
+      size_t k = 8 + lowestMarkedByte(high);
       if (isLineEnd(p[k])) return p + k;
     }
   }
@@ -167,73 +160,45 @@ const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* st
   return p;
 }
 
-// Appends to line the code units of the bytes from p on that are ASCII and not below 14, up to
-// the first other byte, and returns where it stopped. Such bytes are whole characters and none of
-// them ends a line.
-const unsigned char* appendPlainAscii(const unsigned char* p, const unsigned char* stop,
-                                      std::u16string& line) {
-  constexpr size_t kChunk = 256;
-  char16_t chunk[kChunk];
-  char16_t* out = chunk;
-  for (; stop - p >= 8; p += 8) {
-    if (out > chunk + kChunk - 8) {
-      line.append(chunk, static_cast<size_t>(out - chunk));
-      out = chunk;
-    }
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    uint32_t halves[2];
-    std::memcpy(halves, p, 8);
-    uint64_t units[2] = {widenAscii(halves[0]), widenAscii(halves[1])};
-    std::memcpy(out, units, 16);
-    uint64_t marks = marksBelow14(word) | (word & kHighBits);
-    if (marks != 0) {
-      // The lowest mark is exact: the bytes before it are plain, and only their units count.
-      size_t plain = lowestMarkedByte(marks);
-      out += plain;
-      line.append(chunk, static_cast<size_t>(out - chunk));
-      return p + plain;
-    }
-    out += 8;
-  }
-  if (out > chunk + kChunk - 8) {
-    line.append(chunk, static_cast<size_t>(out - chunk));
-    out = chunk;
-  }
-  for (; p < stop && *p >= 14 && *p < 0x80; ++p)
-    *out++ = *p;
-  line.append(chunk, static_cast<size_t>(out - chunk));
-  return p;
-}
-
 }  // namespace
+
+std::string_view readLineBytes(int number) {
+  if (!isFileNumber(number)) return {};
+  FileCursor& cursor = fileCursors[number];
+  // Only a file open for reading has a read-ahead.
+  if (cursor.readNext == cursor.readEnd && (fileFor(number, false) == nullptr || !fill(number)))
+    return {};
+  const unsigned char* start = cursor.readNext;
+  const unsigned char* end = findLineEnd(start, cursor.readEnd);
+  // A line whose end is in the read-ahead, with the byte after it when the end is a CR, is given
+  // where it lies. CR LF is one line end; the byte after a lone CR starts the next line.
+  ptrdiff_t rest = cursor.readEnd - end;
+  if (rest > 1 || (rest == 1 && *end != '\r')) {
+    cursor.readNext = end + 1;
+    if (*end == '\r' && end[1] == '\n') ++cursor.readNext;
+    return {reinterpret_cast<const char*>(start), static_cast<size_t>(end - start)};
+  }
+  // Any other line is gathered across refills, and zero bytes are put after it.
+  std::string& bytes = files[number].lineBytes;
+  bytes.assign(start, end);
+  cursor.readNext = end;
+  while (cursor.readNext == cursor.readEnd && fill(number)) {
+    start = cursor.readNext;
+    end = findLineEnd(start, cursor.readEnd);
+    bytes.append(start, end);
+    cursor.readNext = end;
+  }
+  if (cursor.readNext != cursor.readEnd) {
+    end = cursor.readNext++;
+    if (*end == '\r' && fill(number) && *cursor.readNext == '\n') ++cursor.readNext;
+  }
+  bytes.append(kLinePadding, '\0');
+  return std::string_view(bytes).substr(0, bytes.size() - kLinePadding);
+}
 
 void readLine(int number, std::u16string& line) {
   line.clear();
-  OpenFile* file = fileFor(number, false);
-  if (file == nullptr) return;
-  FileCursor& cursor = fileCursors[number];
-  // The line is decoded in order: plain ASCII straight into line as long as nothing else came
-  // before it, the rest gathered in bytes and decoded at its end. ASCII bytes are whole
-  // characters, so decoding in two parts gives what decoding the whole would.
-  std::string& bytes = file->lineBytes;
-  bytes.clear();
-  while (fill(number)) {
-    const unsigned char* start = cursor.readNext;
-    if (bytes.empty()) start = appendPlainAscii(start, cursor.readEnd, line);
-    const unsigned char* end = start;
-    if (end == cursor.readEnd || !isLineEnd(*end)) {
-      end = findLineEnd(start, cursor.readEnd);
-      bytes.append(reinterpret_cast<const char*>(start), static_cast<size_t>(end - start));
-    }
-    cursor.readNext = end;
-    if (end == cursor.readEnd) continue;
-    ++cursor.readNext;
-    // CR LF is one line end; the byte after a lone CR starts the next line.
-    if (*end == '\r' && fill(number) && *cursor.readNext == '\n') ++cursor.readNext;
-    break;
-  }
-  if (!bytes.empty()) decodeUtf8(bytes, Utf8Errors::replace, line);
+  decodeUtf8(readLineBytes(number), Utf8Errors::replace, line);
 }
 
 int readByteRefilling(int number) {
@@ -292,4 +257,27 @@ void writePieceFlushing(int number, const char* data, size_t size) {
     data += put;
     size -= static_cast<size_t>(put);
   }
+}
+
+size_t writePiecesFlushing(int number, std::string_view bytes, const PieceTable& pieces) {
+  if (!isFileNumber(number)) return bytes.size();
+  // A file that is not open for writing has no room, so writePiece drops each piece.
+  FileCursor& cursor = fileCursors[number];
+  const auto* first = reinterpret_cast<const unsigned char*>(bytes.data());
+  const unsigned char* in = first;
+  const unsigned char* end = first + bytes.size();
+  while (in < end) {
+    size_t room = static_cast<size_t>(cursor.writeEnd - cursor.writeNext);
+    if (room > 2 * kMaxPieceSize) {
+      // As many pieces as writePieces takes in one run.
+      size_t count = std::min(static_cast<size_t>(end - in), room / kMaxPieceSize - 1);
+      cursor.writeNext = copyPieces(cursor.writeNext, in, count, pieces);
+      in += count;
+      continue;
+    }
+    unsigned char byte = *in++;
+    writePiece(number, reinterpret_cast<const char*>(pieces.text[byte]), pieces.size[byte]);
+    if (cursor.failed) break;
+  }
+  return static_cast<size_t>(in - first);
 }

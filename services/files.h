@@ -2,6 +2,7 @@
 // the output. Failures are reported by results and by fileFailed; nothing here prints.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -70,10 +71,35 @@ inline bool atEndOfFile(int number) {
   return atEndOfFileRefilling(number);
 }
 
-// The next line, decoded from UTF-8 (ill-formed bytes become U+FFFD), into line. A line ends at
-// CR, LF, CR LF or a zero byte, which are consumed and not part of it; the last line needs no
-// line end. Empty at the end of the file.
+// A line that readLineBytes gives, or one that starts in the read-ahead (see readAhead), ends at
+// its first CR, LF or zero byte: its end byte. Reading kLinePadding bytes from any byte of such a
+// line, its end byte included, stays in readable memory, so that a scan may take words of bytes.
+constexpr size_t kLinePadding = 8;
+
+// The bytes of the next line, followed by a CR, LF or zero byte. A line ends at CR, LF, CR LF or
+// a zero byte, which are consumed and not part of it; the last line needs no line end. Empty at
+// the end of the file. The view holds until the next operation on the file.
+std::string_view readLineBytes(int number);
+
+// The next line as readLineBytes finds it, decoded from UTF-8 (ill-formed bytes become U+FFFD).
 void readLine(int number, std::u16string& line);
+
+// The bytes the file has read ahead and not yet given out: what the next reads take without a
+// system read. Empty when none is left; otherwise a zero byte follows them (see kLinePadding).
+// The view holds until the next operation on the file.
+inline std::string_view readAhead(int number) {
+  if (!isFileNumber(number)) return {};
+  const FileCursor& cursor = fileCursors[number];
+  return {reinterpret_cast<const char*>(cursor.readNext),
+          static_cast<size_t>(cursor.readEnd - cursor.readNext)};
+}
+
+// Takes count bytes of the read-ahead, at most all of it.
+inline void skipReadAhead(int number, size_t count) {
+  if (!isFileNumber(number)) return;
+  FileCursor& cursor = fileCursors[number];
+  cursor.readNext += std::min(count, static_cast<size_t>(cursor.readEnd - cursor.readNext));
+}
 
 // The next byte as a signed value -128..127; 0 when none is left.
 int readByteRefilling(int number);
@@ -145,4 +171,55 @@ inline void writePiece(int number, const char* data, size_t size) {
     }
   }
   writePieceFlushing(number, data, size);
+}
+
+// The bytes to write for each byte value, at most kMaxPieceSize of them: a table made once for a
+// whole conversion, for writePieces.
+constexpr size_t kMaxPieceSize = 8;
+struct PieceTable {
+  unsigned char text[256][kMaxPieceSize];
+  uint8_t size[256];
+};
+
+// Copies the pieces of count bytes to out and returns the end of their text. Copies kMaxPieceSize
+// bytes for each, so out needs that much room beyond the start of the last piece.
+inline unsigned char* copyPieces(unsigned char* out, const unsigned char* in, size_t count,
+                                 const PieceTable& pieces) {
+  auto put = [&out, &pieces](unsigned char byte) {
+    size_t size = pieces.size[byte];
+    uint64_t text;
+    std::memcpy(&text, pieces.text[byte], sizeof text);
+    std::memcpy(out, &text, sizeof text);
+    out += size;
+  };
+  const unsigned char* stop = in + count;
+  for (; stop - in >= 4; in += 4) {
+    put(in[0]);
+    put(in[1]);
+    put(in[2]);
+    put(in[3]);
+  }
+  for (; in < stop; ++in)
+    put(*in);
+  return out;
+}
+
+// Writes the piece of each of the bytes, with the very system writes that writePiece of each piece
+// in turn would make, and stops after a piece whose write failed. Returns how many of the bytes'
+// pieces it wrote.
+size_t writePiecesFlushing(int number, std::string_view bytes, const PieceTable& pieces);
+inline size_t writePieces(int number, std::string_view bytes, const PieceTable& pieces) {
+  if (isFileNumber(number)) {
+    // While more than kMaxPieceSize bytes of room are left before each piece, writePiece would
+    // copy each one in, and copying kMaxPieceSize bytes for each stays inside the buffer.
+    FileCursor& cursor = fileCursors[number];
+    size_t room = static_cast<size_t>(cursor.writeEnd - cursor.writeNext);
+    if (room > 2 * kMaxPieceSize && bytes.size() < room / kMaxPieceSize - 1) {
+      cursor.writeNext =
+          copyPieces(cursor.writeNext, reinterpret_cast<const unsigned char*>(bytes.data()),
+                     bytes.size(), pieces);
+      return bytes.size();
+    }
+  }
+  return writePiecesFlushing(number, bytes, pieces);
 }

@@ -27,6 +27,14 @@ char16_t mapCase(const CaseRange (&ranges)[N], char16_t unit) {
   return static_cast<char16_t>(unit + range.delta);
 }
 
+// Four bytes below 0x80, as loaded from memory, spread to four 16-bit code units in the same
+// order when stored back: the ASCII fast path of decoding.
+uint64_t widenAscii(uint32_t bytes) {
+  uint64_t units = bytes;
+  units = (units | units << 16) & 0x0000FFFF0000FFFFu;
+  return (units | units << 8) & 0x00FF00FF00FF00FFu;
+}
+
 constexpr char16_t kReplacement = 0xFFFD;
 constexpr char16_t kEscapeBase = 0xDC00;
 
@@ -64,17 +72,28 @@ std::u16string toLower(std::u16string_view text) {
 }
 
 size_t formatDecimal(int64_t value, char* out) {
+  static const char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
   // Unsigned negation is defined for every value, the most negative one included.
   uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-  char digits[kMaxDecimalLength];
-  char* start = digits + kMaxDecimalLength;
-  do {
-    *--start = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) *--start = '-';
-  size_t length = static_cast<size_t>(digits + kMaxDecimalLength - start);
-  std::memcpy(out, start, length);
+  // The digits are counted, then written from the last one on, two at a time. No magnitude
+  // reaches 10^19, so the power stops before it could overflow.
+  size_t length = value < 0 ? 2 : 1;
+  for (uint64_t power = 10; magnitude >= power; power *= 10)
+    ++length;
+  if (value < 0) out[0] = '-';
+  char* p = out + length;
+  for (; magnitude >= 100; magnitude /= 100) {
+    p -= 2;
+    std::memcpy(p, kPairs + 2 * (magnitude % 100), 2);
+  }
+  if (magnitude >= 10) {
+    std::memcpy(p - 2, kPairs + 2 * magnitude, 2);
+  } else {
+    p[-1] = static_cast<char>('0' + magnitude);
+  }
   return length;
 }
 

@@ -33,14 +33,6 @@ enum class Utf8Errors {
   escape,
 };
 
-// Four bytes below 0x80, as loaded from memory, spread to four 16-bit code units in the same
-// order when stored back: the ASCII fast path of decoding.
-inline uint64_t widenAscii(uint32_t bytes) {
-  uint64_t units = bytes;
-  units = (units | units << 16) & 0x0000FFFF0000FFFFu;
-  return (units | units << 8) & 0x00FF00FF00FF00FFu;
-}
-
 // Appends the UTF-16 form of bytes to out.
 void decodeUtf8(std::string_view bytes, Utf8Errors errors, std::u16string& out);
 
