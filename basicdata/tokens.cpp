@@ -94,14 +94,6 @@ constexpr TokenTable symbolTable = {symbolEntries, std::size(symbolEntries)};
 constexpr TokenTable editableTable = {editableEntries, std::size(editableEntries)};
 constexpr std::array<WordSlot, 1u << kWordSlotBits> wordSlots = wordIndex.slots;
 
-int codeOfWord(std::string_view word) {
-  if (word.empty() || word.size() > kLongestWord) return kNoCode;
-  uint64_t key = 0;
-  std::memcpy(&key, word.data(), word.size());
-  const WordSlot& slot = wordSlotFor(key);
-  return slot.key == key ? slot.code : kNoCode;
-}
-
 SlotMap buildSlotMap(const TokenTable& table, bool upperCase) {
   SlotMap map;
   for (char16_t code = 0x20; code <= 0x7F; ++code)

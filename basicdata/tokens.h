@@ -50,9 +50,6 @@ inline const WordSlot& wordSlotFor(uint64_t key) {
   return wordSlots[(key * kWordSlotFactor) >> (64 - kWordSlotBits)];
 }
 
-// The code of the input word that equals word exactly (case-sensitive, whole word), or kNoCode.
-int codeOfWord(std::string_view word);
-
 // The lister's text for each of the 256 byte values; a slot may be empty.
 struct SlotMap {
   std::array<std::u16string, 256> slots;

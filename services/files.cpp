@@ -196,11 +196,6 @@ std::string_view readLineBytes(int number) {
   return std::string_view(bytes).substr(0, bytes.size() - kLinePadding);
 }
 
-void readLine(int number, std::u16string& line) {
-  line.clear();
-  decodeUtf8(readLineBytes(number), Utf8Errors::replace, line);
-}
-
 int readByteRefilling(int number) {
   if (fileFor(number, false) == nullptr || !fill(number)) return 0;
   return static_cast<signed char>(*fileCursors[number].readNext++);

@@ -81,9 +81,6 @@ constexpr size_t kLinePadding = 8;
 // the end of the file. The view holds until the next operation on the file.
 std::string_view readLineBytes(int number);
 
-// The next line as readLineBytes finds it, decoded from UTF-8 (ill-formed bytes become U+FFFD).
-void readLine(int number, std::u16string& line);
-
 // The bytes the file has read ahead and not yet given out: what the next reads take without a
 // system read. Empty when none is left; otherwise a zero byte follows them (see kLinePadding).
 // The view holds until the next operation on the file.
