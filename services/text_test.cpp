@@ -35,7 +35,7 @@ TEST(Text, Utf8BothWays) {
       {"\xE0\x9F\xBF", U::replace, u"\xFFFD\xFFFD\xFFFD", false},
       {"\xED\xA0\x80", U::replace, u"\xFFFD\xFFFD\xFFFD", false},  // an encoded surrogate
       {"\xF0\x80\xF4\x90\x80\x80", U::replace, u"\xFFFD\xFFFD\xFFFD\xFFFD\xFFFD\xFFFD", false},
-      {"\xF5\xFF", U::replace, u"\xFFFD\xFFFD", false},
+      {"\xF5\x80\x80\x80\xFF", U::replace, u"\xFFFD\xFFFD\xFFFD\xFFFD\xFFFD", false},
       {"caf\xE9\xE2\x96z", U::escape, u"caf\xDCE9\xDCE2\xDC96z", true},
       {"\xF0\x9F\x98\x80\x80", U::escape, u"\xD83D\xDE00\xDC80", true},
   };
