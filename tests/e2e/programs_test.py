@@ -10,6 +10,9 @@ import contextlib, fcntl, os, random, resource, signal, subprocess, sys, tempfil
 from pathlib import Path
 
 KALDEX, MORVIX, EXAMPLES = map(os.path.abspath, sys.argv[1:4])
+# The programs start with the signal handling of a shell, also when this runs under nohup.
+for number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM):
+    signal.signal(number, signal.SIG_DFL)
 WINDOWS = os.environ.get("E2E_WINDOWS_PROGRAMS")
 if WINDOWS:
     KALDEX, MORVIX = (str(Path(WINDOWS, name + ".exe")) for name in ("KALDEX", "MORVIX"))
