@@ -196,11 +196,6 @@ std::string_view readLineBytes(int number) {
   return std::string_view(bytes).substr(0, bytes.size() - kLinePadding);
 }
 
-int readByteRefilling(int number) {
-  if (fileFor(number, false) == nullptr || !fill(number)) return 0;
-  return static_cast<signed char>(*fileCursors[number].readNext++);
-}
-
 int readWordRefilling(int number) {
   if (fileFor(number, false) == nullptr) return 0;
   FileCursor& cursor = fileCursors[number];
@@ -235,22 +230,11 @@ void writeByteFlushing(int number, int value) {
 
 void writePieceFlushing(int number, const char* data, size_t size) {
   if (fileFor(number, true) == nullptr || !flush(number)) return;
+  // A piece too large for the buffer goes out as a run of bytes; the programs write none.
   if (size < kFileBufferSize) {
     writePiece(number, data, size);
-    return;
-  }
-  FileCursor& cursor = fileCursors[number];
-  OpenFile& file = files[number];
-  while (size > 0) {
-    long long put =
-        file.ops->write(file.handle, reinterpret_cast<const unsigned char*>(data), size);
-    if (put < 0) {
-      cursor.failed = true;
-      cursor.writeEnd = file.buffer;
-      return;
-    }
-    data += put;
-    size -= static_cast<size_t>(put);
+  } else {
+    writeBytes(number, data, size);
   }
 }
 

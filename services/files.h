@@ -98,16 +98,6 @@ inline void skipReadAhead(int number, size_t count) {
   cursor.readNext += std::min(count, static_cast<size_t>(cursor.readEnd - cursor.readNext));
 }
 
-// The next byte as a signed value -128..127; 0 when none is left.
-int readByteRefilling(int number);
-inline int readByte(int number) {
-  if (isFileNumber(number)) {
-    FileCursor& cursor = fileCursors[number];
-    if (cursor.readNext != cursor.readEnd) return static_cast<signed char>(*cursor.readNext++);
-  }
-  return readByteRefilling(number);
-}
-
 // The next two bytes, low byte first, as a signed value -32768..32767; a byte missing at the end
 // counts as 0.
 int readWordRefilling(int number);
@@ -156,7 +146,7 @@ inline void writeBytes(int number, const char* data, size_t size) {
 }
 
 // One piece of output, such as a character's UTF-8 bytes, in one system write with the pending
-// output; a piece of the buffer's size or more is written straight to the file.
+// output.
 void writePieceFlushing(int number, const char* data, size_t size);
 inline void writePiece(int number, const char* data, size_t size) {
   if (isFileNumber(number)) {

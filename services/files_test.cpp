@@ -38,6 +38,18 @@ TEST(Files, ReadLineSplitsAtEveryLineEnd) {
   }
 }
 
+TEST(Files, AFailedReadEndsTheInput) {
+  // Even when the system would give more afterwards: the input must not go on with a gap.
+  MemoryFile input{std::string(3 * kFileBufferSize, 'a'), 1 << 20, kFileBufferSize + 1};
+  attachMemoryFile(0, input, false);
+  size_t got = 0;
+  while (!atEndOfFile(0))
+    got += readLineBytes(0).size();
+  EXPECT_EQ(kFileBufferSize, got);
+  EXPECT_TRUE(fileFailed(0));
+  closeFile(0);
+}
+
 TEST(Files, OutputReachesTheFileInWholePieces) {
   // Bytes, however they are handed over, go out as if one at a time: in blocks of 4095.
   MemoryFile bytes;

@@ -39,6 +39,7 @@ TEST(KeyBytes, KeysComeOneAtATime) {
       // Bytes that start no character, and one beyond the BMP as its two units.
       {{"\x80y\xF0\x9F\x98\x80", kEnd}, pipe, {u"\uFFFD", u"y", u"\U0001F600", u"."}},
       {{"\xE0\xA0\x80\xE2\x82\xAC", kEnd}, pipe, {u"\u0800", u"\u20AC", u"."}},
+      {{"\xBF\x80\xF8\x80", kEnd}, pipe, {u"\uFFFD", u"\uFFFD", u"\uFFFD", u"\uFFFD", u"."}},
       // Keys without a character: a zero byte, and on a terminal an arrow or a function key,
       // whole or split between reads; the keys after them stay.
       {{"\0y"s, kEnd}, pipe, {u"", u"y", u"."}},

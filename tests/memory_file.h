@@ -13,7 +13,7 @@
 struct MemoryFile {
   std::string bytes;
   size_t piece = 1 << 20;        // the most bytes one system read or write takes
-  size_t failReadAt = SIZE_MAX;  // a read that would pass this offset fails
+  size_t failReadAt = SIZE_MAX;  // a read that would pass this offset fails, once
   size_t capacity = SIZE_MAX;    // a write beyond this many bytes fails, as on a full disk
   size_t position = 0;
   std::vector<size_t> writes = {};
@@ -22,7 +22,10 @@ struct MemoryFile {
 inline long long readMemory(intptr_t handle, unsigned char* data, size_t size) {
   MemoryFile& file = *reinterpret_cast<MemoryFile*>(handle);
   size_t n = std::min({size, file.piece, file.bytes.size() - file.position});
-  if (n > 0 && file.position + n > file.failReadAt) return -1;
+  if (n > 0 && file.position + n > file.failReadAt) {
+    file.failReadAt = SIZE_MAX;
+    return -1;
+  }
   file.position += file.bytes.copy(reinterpret_cast<char*>(data), n, file.position);
   return static_cast<long long>(n);
 }
