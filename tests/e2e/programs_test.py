@@ -98,6 +98,7 @@ ROWS = [
     ("KM", "in link", CREATE + b"link\n\n", IN, 1),
     ("KM", "in hard", CREATE + b"hard\n\n", IN, 1),
     ("KM", "in /dev/full", FULL, None, 1), ("KM", "big /dev/full", FULL, None, 1),
+    ("K", "in /dev/full", FULL, None, 1, b"y", b"A" * 5000 + b"\t"),  # nor its error reported
     ("KM", "/proc/self/mem new",  # it opens, but address 0 cannot be read
      b"An error occurred while reading the input file: /proc/self/mem\n\n", b"", 1),
     ("K", "/proc/self/mem new -2K",  # no end marker after a failed read
