@@ -1,12 +1,17 @@
 // KALDEX over arbitrary listing bytes, in both layouts: no crash, and a listing it accepts comes
-// back to the same dump after MORVIX -e -n -v (-2k) and KALDEX (-2K) again.
+// back to the same dump after MORVIX -e -n -v (-2k) and KALDEX (-2K) again. The same bytes as a
+// command line and as numeric escapes: decoded for a parameter they encode back unchanged, words
+// split from a command line split the same from one rebuilt of them, and each "{...}" is the
+// number a plain reading of its text gives, modulo 256.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "services/text.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // The conversion errors go to the standard output; they are not what is looked at here.
@@ -17,52 +22,76 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 namespace {
 
-// A 2000-baud recording that MORVIX lists record by record: at least one record, each a number
-// word other than the end marker, content and the line end, then the end marker as its last
-// two bytes. Content holding the line end byte would split its record, and one such split can
-// make an end marker early.
-bool wellFormed2000(std::string_view dump) {
-  size_t at = 0;
-  size_t records = 0;
-  while (at + 2 <= dump.size()) {
-    bool endMarker = dump[at] == '\x00' && dump[at + 1] == '\xFF';
-    if (endMarker) return records > 0 && at + 2 == dump.size();
-    size_t lineEnd = dump.find('\r', at + 2);
-    if (lineEnd == std::string_view::npos) return false;
-    at = lineEnd + 1;
-    ++records;
-  }
-  return false;
-}
-
 void checkRoundTrip(std::string_view listing, DumpLayout layout) {
-  std::string dump;
-  ConversionEnd end = convertBytes(listing, dump, layout);
+  ConversionEnd end = ConversionEnd::readError;
+  std::string dump = runInMemory(listing, [&] { end = convertListing(layout); });
   require(end == ConversionEnd::finished || end == ConversionEnd::listingError,
           "only a listing error stops a conversion in memory");
   if (end != ConversionEnd::finished) return;
-  ListerOptions options = kEditableOptions;
-  if (layout == DumpLayout::baud300) {
-    require(dump.empty() || dump.back() == '\r', "an accepted listing gives whole lines");
-  } else {
-    require(dump.size() >= 2 && dump.substr(dump.size() - 2) == std::string("\x00\xFF", 2),
-            "an accepted 2000-baud listing ends with the end marker");
-    if (!wellFormed2000(dump)) return;
-    options.baud2000 = true;
-  }
+  bool baud2000 = layout == DumpLayout::baud2000;
+  require(baud2000 ? dump.size() >= 2 && dump.compare(dump.size() - 2, 2, "\x00\xFF", 2) == 0
+                   : dump.empty() || dump.back() == '\r',
+          "an accepted listing gives whole lines, in 2000 baud closed by the end marker");
+  // A 13 in a record's content splits it when listed, and the split can make an end marker.
+  if (!baud2000 || recordingOf(dump) == dump) requireRoundTrip(dump, baud2000);
+}
 
-  std::string text = renderBytes(dump, options);
-  std::string again;
-  require(convertBytes(text, again, layout) == ConversionEnd::finished,
-          "the editable listing converts");
-  require(again == dump, "the editable listing converts back to the same dump");
+// The number of an escape's text read the plain way: blanks and tabs, a sign, "$" or "%", then
+// the digits of that base up to the first other character, wrapping in 64 bits.
+uint64_t plainNumber(std::u16string_view text) {
+  size_t i = std::min(text.find_first_not_of(u" \t"), text.size());
+  bool negative = i < text.size() && text[i] == u'-';
+  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) ++i;
+  uint64_t base = 10;
+  if (i < text.size() && (text[i] == u'$' || text[i] == u'%')) base = text[i++] == u'$' ? 16 : 2;
+  uint64_t value = 0;
+  for (; i < text.size(); ++i) {
+    size_t digit = std::u16string_view(u"0123456789abcdefABCDEF").find(text[i]);
+    if ((digit < 16 ? digit : digit - 6) >= base) break;
+    value = value * base + (digit < 16 ? digit : digit - 6);
+  }
+  return negative ? 0 - value : value;
+}
+
+void checkText(std::string_view bytes) {
+  std::u16string text;
+  decodeUtf8(bytes, Utf8Errors::escape, text);
+  std::string back;
+  encodeUtf8(text, back);
+  require(back == bytes, "a parameter's bytes come back unchanged");
+
+  std::vector<std::u16string> words = splitCommandLine(text);
+  std::u16string line;
+  for (const std::u16string& word : words) {
+    // Only a bare word can hold a quote, and a bare word holds no blank and starts with no quote.
+    bool bare = word.find(u'"') != std::u16string::npos;
+    require(!bare || (word.find(u' ') == std::u16string::npos && word[0] != u'"'),
+            "a word with a quote in it is bare");
+    line += (line.empty() ? u"" : u" ") + (bare ? word : u'"' + word + u'"');
+  }
+  require(splitCommandLine(line) == words, "a rebuilt command line splits the same");
+
+  for (size_t open = text.find(u'{'), close = 0; open != std::u16string::npos;
+       open = text.find(u'{', close)) {
+    close = std::min(text.find(u'}', open), text.size());
+    std::u16string escape = text.substr(open, close - open) + u'}';
+    uint64_t value = plainNumber(std::u16string_view(escape).substr(1, escape.size() - 2));
+    require(static_cast<uint64_t>(parseNumber(escape.substr(1, escape.size() - 2))) == value,
+            "parseNumber reads a number as written");
+    std::string byte;
+    std::u16string_view word;
+    require(encodeLine(escape, byte, word) == LineError::none &&
+                byte == std::string(1, static_cast<char>(value)),
+            "an escape is its number modulo 256");
+  }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string_view listing(reinterpret_cast<const char*>(data), size);
-  checkRoundTrip(listing, DumpLayout::baud300);
-  checkRoundTrip(listing, DumpLayout::baud2000);
+  std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  checkRoundTrip(bytes, DumpLayout::baud300);
+  checkRoundTrip(bytes, DumpLayout::baud2000);
+  checkText(bytes);
   return 0;
 }

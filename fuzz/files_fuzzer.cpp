@@ -24,17 +24,11 @@ struct PlainReader {
   }
 
   std::u16string line() {
-    size_t start = position;
-    while (position < bytes.size() && bytes[position] != '\r' && bytes[position] != '\n' &&
-           bytes[position] != '\0') {
-      ++position;
-    }
+    size_t end =
+        std::min(bytes.find_first_of(std::string_view("\r\n\0", 3), position), bytes.size());
     std::u16string text;
-    decodeUtf8(bytes.substr(start, position - start), Utf8Errors::replace, text);
-    if (position < bytes.size() && bytes[position++] == '\r' && position < bytes.size() &&
-        bytes[position] == '\n') {
-      ++position;
-    }
+    decodeUtf8(bytes.substr(position, end - position), Utf8Errors::replace, text);
+    position = bytes.compare(end, 2, "\r\n") == 0 ? end + 2 : std::min(end + 1, bytes.size());
     return text;
   }
 };
@@ -53,13 +47,11 @@ void checkReading(std::string_view bytes, size_t piece, std::string_view steps) 
       readLine(0, line);
       require(line == plain.line(), "readLine");
     } else if (kind == 1) {
-      int expected = plain.nextByte();
-      require(readByte(0) == static_cast<signed char>(expected), "readByte");
+      require(readByte(0) == static_cast<signed char>(plain.nextByte()), "readByte");
     } else {
-      int low = plain.nextByte();
-      int high = plain.nextByte();
-      int expected = static_cast<int16_t>((low < 0 ? 0 : low) | (high < 0 ? 0 : high) << 8);
-      require(readWord(0) == expected, "readWord");
+      int low = std::max(plain.nextByte(), 0);
+      require(readWord(0) == static_cast<int16_t>(low | std::max(plain.nextByte(), 0) << 8),
+              "readWord");
     }
   }
   require(plain.position == bytes.size(), "at the end of the file exactly when no byte is left");
@@ -70,8 +62,8 @@ void checkReading(std::string_view bytes, size_t piece, std::string_view steps) 
   closeFile(0);
 }
 
-// Writes the bytes in parts of the sizes the steps name, alternately as single bytes and as
-// blocks, to a file that takes at most capacity bytes.
+// Writes the bytes in parts of the sizes the steps name, in turn as single bytes, as blocks and
+// as pieces, to a file that takes at most capacity bytes.
 void checkWriting(std::string_view bytes, size_t piece, std::string_view steps, size_t capacity) {
   MemoryFile file;
   file.piece = piece;
@@ -82,11 +74,11 @@ void checkWriting(std::string_view bytes, size_t piece, std::string_view steps, 
     size_t part = steps.empty() ? bytes.size()
                                 : static_cast<unsigned char>(steps[step % steps.size()]) * 37 + 1;
     part = std::min(part, bytes.size() - written);
-    if (step % 2 == 0) {
+    if (step % 3 == 0) {
       for (size_t i = 0; i < part; ++i)
         writeByte(1, bytes[written + i]);
     } else {
-      writeBytes(1, bytes.data() + written, part);
+      (step % 3 == 1 ? writeBytes : writePiece)(1, bytes.data() + written, part);
     }
     written += part;
   }

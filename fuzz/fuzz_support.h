@@ -2,6 +2,7 @@
 // input, and both conversions run over bytes in memory through the programs' file services.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -18,33 +19,38 @@ inline void require(bool holds, const char* property) {
   std::abort();
 }
 
-// The dump KALDEX makes of listing, as far as it gets, and how the conversion ended.
-inline ConversionEnd convertBytes(std::string_view listing, std::string& dump,
-                                  DumpLayout layout = DumpLayout::baud300) {
-  MemoryFile input;
-  input.bytes = listing;
-  MemoryFile output;
-  attachMemoryFile(0, input, false);
-  attachMemoryFile(1, output, true);
-  ConversionEnd end = convertListing(layout);
+// What a run leaves in file 1 when file 0 holds input.
+template <typename Run>
+std::string runInMemory(std::string_view input, Run run) {
+  MemoryFile in;
+  in.bytes = input;
+  MemoryFile out;
+  attachMemoryFile(0, in, false);
+  attachMemoryFile(1, out, true);
+  run();
   closeFile(0);
   closeFile(1);
-  dump = std::move(output.bytes);
-  return end;
+  return std::move(out.bytes);
 }
 
-// The listing MORVIX makes of dump with options.
-inline std::string renderBytes(std::string_view dump, const ListerOptions& options) {
-  MemoryFile input;
-  input.bytes = dump;
-  MemoryFile output;
-  attachMemoryFile(0, input, false);
-  attachMemoryFile(1, output, true);
-  renderDump(options);
-  closeFile(0);
-  closeFile(1);
-  return std::move(output.bytes);
+// The well-formed 2000-baud recording made of bytes, empty without a record: each piece up to a
+// 13 that starts with a number word other than the end marker becomes a record.
+inline std::string recordingOf(std::string_view bytes) {
+  const std::string_view endMarker("\x00\xFF", 2);
+  std::string recording;
+  for (size_t at = 0, end = 0; at + 2 <= bytes.size(); at = end + 1) {
+    end = std::min(bytes.find('\r', at + 2), bytes.size());
+    if (bytes.substr(at, 2) != endMarker) recording.append(bytes.substr(at, end - at)) += '\r';
+  }
+  return recording.empty() ? recording : recording.append(endMarker);
 }
 
-// The options of a listing that converts back to the same bytes.
-constexpr ListerOptions kEditableOptions = {true, true, true, false};
+// MORVIX -e -n -v (-2k) lists dump so that KALDEX (-2K) converts the listing back to dump.
+inline void requireRoundTrip(const std::string& dump, bool baud2000) {
+  std::string text = runInMemory(dump, [&] { renderDump({true, true, true, baud2000}); });
+  DumpLayout layout = baud2000 ? DumpLayout::baud2000 : DumpLayout::baud300;
+  ConversionEnd end = ConversionEnd::readError;
+  std::string back = runInMemory(text, [&] { end = convertListing(layout); });
+  require(end == ConversionEnd::finished, "the editable listing converts");
+  require(back == dump, "the editable listing converts back to the same dump");
+}
