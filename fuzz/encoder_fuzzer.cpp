@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "services/files.h"
 #include "services/text.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -38,15 +39,15 @@ void checkRoundTrip(std::string_view listing, DumpLayout layout) {
 
 // The number of an escape's text read the plain way: blanks and tabs, a sign, "$" or "%", then
 // the digits of that base up to the first other character, wrapping in 64 bits.
-uint64_t plainNumber(std::u16string_view text) {
-  size_t i = std::min(text.find_first_not_of(u" \t"), text.size());
-  bool negative = i < text.size() && text[i] == u'-';
-  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) ++i;
+uint64_t plainNumber(std::string_view text) {
+  size_t i = std::min(text.find_first_not_of(" \t"), text.size());
+  bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
   uint64_t base = 10;
-  if (i < text.size() && (text[i] == u'$' || text[i] == u'%')) base = text[i++] == u'$' ? 16 : 2;
+  if (i < text.size() && (text[i] == '$' || text[i] == '%')) base = text[i++] == '$' ? 16 : 2;
   uint64_t value = 0;
   for (; i < text.size(); ++i) {
-    size_t digit = std::u16string_view(u"0123456789abcdefABCDEF").find(text[i]);
+    size_t digit = std::string_view("0123456789abcdefABCDEF").find(text[i]);
     if ((digit < 16 ? digit : digit - 6) >= base) break;
     value = value * base + (digit < 16 ? digit : digit - 6);
   }
@@ -71,17 +72,23 @@ void checkText(std::string_view bytes) {
   }
   require(splitCommandLine(line) == words, "a rebuilt command line splits the same");
 
-  for (size_t open = text.find(u'{'), close = 0; open != std::u16string::npos;
-       open = text.find(u'{', close)) {
-    close = std::min(text.find(u'}', open), text.size());
-    std::u16string escape = text.substr(open, close - open) + u'}';
-    uint64_t value = plainNumber(std::u16string_view(escape).substr(1, escape.size() - 2));
-    require(static_cast<uint64_t>(parseNumber(escape.substr(1, escape.size() - 2))) == value,
+  for (size_t open = bytes.find('{'), close = 0; open != std::string_view::npos;
+       open = bytes.find('{', close)) {
+    close = std::min(bytes.find('}', open), bytes.size());
+    std::string_view number = bytes.substr(open + 1, close - open - 1);
+    if (number.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) continue;
+    uint64_t value = plainNumber(number);
+    // A line as the converter is given it: its end byte, then padding.
+    std::string line = "{" + std::string(number) + "}" + std::string(kLinePadding + 1, '\0');
+    const char* at = line.data() + 1;
+    require(static_cast<uint64_t>(parseNumber(at)) == value,
             "parseNumber reads a number as written");
-    std::string byte;
-    std::u16string_view word;
-    require(encodeLine(escape, byte, word) == LineError::none &&
-                byte == std::string(1, static_cast<char>(value)),
+    std::string out(line.size() + kEncodeSlack, '\0');
+    char* end = out.data();
+    std::string_view word;
+    at = line.data();
+    require(encodeLine(at, end, word) == LineError::none && end == out.data() + 1 &&
+                out[0] == static_cast<char>(value),
             "an escape is its number modulo 256");
   }
 }

@@ -1,6 +1,6 @@
-// The file buffer over arbitrary bytes and system reads and writes of every size: lines, bytes
-// and words come out as a plain reading of the bytes says, and written bytes arrive in order, each
-// once, up to the first failed write.
+// The file buffer over arbitrary bytes and system reads and writes of every size: lines, the
+// read-ahead and words come out as a plain reading of the bytes says, and written bytes arrive in
+// order, each once, up to the first failed write.
 //
 // Input: a byte for the size of a system read or write (1 to 255, or 0 for unlimited), a byte n, n
 // bytes naming the reading steps to take in turn, then the file's bytes.
@@ -10,11 +10,10 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "services/text.h"
 
 namespace {
 
-// The file's bytes read the plain way, one at a time from position.
+// The file's bytes read the plain way, from position.
 struct PlainReader {
   std::string_view bytes;
   size_t position = 0;
@@ -23,13 +22,12 @@ struct PlainReader {
     return position < bytes.size() ? static_cast<unsigned char>(bytes[position++]) : -1;
   }
 
-  std::u16string line() {
+  std::string_view line() {
     size_t end =
         std::min(bytes.find_first_of(std::string_view("\r\n\0", 3), position), bytes.size());
-    std::u16string text;
-    decodeUtf8(bytes.substr(position, end - position), Utf8Errors::replace, text);
+    std::string_view line = bytes.substr(position, end - position);
     position = bytes.compare(end, 2, "\r\n") == 0 ? end + 2 : std::min(end + 1, bytes.size());
-    return text;
+    return line;
   }
 };
 
@@ -39,15 +37,23 @@ void checkReading(std::string_view bytes, size_t piece, std::string_view steps) 
   file.piece = piece;
   attachMemoryFile(0, file, false);
   PlainReader plain{bytes};
-  std::u16string line;
   for (size_t step = 0; !atEndOfFile(0); ++step) {
     require(plain.position < bytes.size(), "at the end of the file exactly when no byte is left");
-    int kind = steps.empty() ? 0 : static_cast<unsigned char>(steps[step % steps.size()]) % 3;
-    if (kind == 0) {
-      readLine(0, line);
-      require(line == plain.line(), "readLine");
-    } else if (kind == 1) {
-      require(readByte(0) == static_cast<signed char>(plain.nextByte()), "readByte");
+    int kind = steps.empty() ? 0 : static_cast<unsigned char>(steps[step % steps.size()]);
+    if (kind % 3 == 0) {
+      std::string_view line = readLineBytes(0);
+      require(line == plain.line(), "readLineBytes");
+      require(
+          std::string_view("\r\n\0", 3).find(line.data()[line.size()]) != std::string_view::npos,
+          "a line is followed by a line end byte");
+    } else if (kind % 3 == 1) {
+      std::string_view ahead = readAhead(0);
+      size_t taken = std::min<size_t>(ahead.size(), kind / 3 + 1);
+      require(!ahead.empty() && ahead.data()[ahead.size()] == 0 &&
+                  ahead == bytes.substr(plain.position, ahead.size()),
+              "the read-ahead holds the next bytes, and a zero byte after them");
+      skipReadAhead(0, taken);
+      plain.position += taken;
     } else {
       int low = std::max(plain.nextByte(), 0);
       require(readWord(0) == static_cast<int16_t>(low | std::max(plain.nextByte(), 0) << 8),
@@ -55,9 +61,8 @@ void checkReading(std::string_view bytes, size_t piece, std::string_view steps) 
     }
   }
   require(plain.position == bytes.size(), "at the end of the file exactly when no byte is left");
-  require(readByte(0) == 0 && readWord(0) == 0, "nothing after the end");
-  readLine(0, line);
-  require(line.empty(), "no line after the end");
+  require(readWord(0) == 0 && readAhead(0).empty() && readLineBytes(0).empty(),
+          "nothing after the end");
   require(!fileFailed(0), "no failure without a failed read");
   closeFile(0);
 }
@@ -68,7 +73,11 @@ void checkWriting(std::string_view bytes, size_t piece, std::string_view steps, 
   MemoryFile file;
   file.piece = piece;
   file.capacity = capacity;
-  attachMemoryFile(1, file, true);
+  static int closes;
+  static const SystemFileOps counted = {readMemory, writeMemory,
+                                        [](intptr_t) { return ++closes > 0; }};
+  closes = 0;
+  attachFile(1, reinterpret_cast<intptr_t>(&file), counted, true);
   size_t written = 0;
   for (size_t step = 0; written < bytes.size(); ++step) {
     size_t part = steps.empty() ? bytes.size()
@@ -84,7 +93,7 @@ void checkWriting(std::string_view bytes, size_t piece, std::string_view steps, 
   }
   bool failed = fileFailed(1);
   bool closed = closeFile(1);
-  require(file.closes == 1, "closed once");
+  require(closes == 1, "closed once");
   require(bytes.substr(0, file.bytes.size()) == file.bytes, "written bytes arrive in order, once");
   require(closed == (file.bytes.size() == bytes.size()),
           "a close succeeds when every byte arrived");
