@@ -28,14 +28,22 @@ def make(folder, **files):
     return folder
 
 
-def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, pause=0, **popen):
+def bounded(prepare=lambda: None):
+    """What a program's process does before it starts: prepare, and an alarm that outlives the
+    start and ends the program should it hang, whatever becomes of the test."""
+    return lambda: (prepare(), signal.alarm(60))
+
+
+def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, pause=0, preexec_fn=None,
+        **popen):
     """Runs program in folder as from a shell; the exit status, or minus the ending signal. Its
     standard output is a pipe that does not block, so a long line is taken in parts, and is read
     from after pause seconds."""
     output, console = os.pipe()
     os.set_blocking(console, bool(WINDOWS))
     process = subprocess.Popen(WINE + [program] + args, cwd=folder, stdin=stdin,
-                               stdout=console, stderr=console, **popen)
+                               stdout=console, stderr=console,
+                               preexec_fn=bounded(preexec_fn or (lambda: None)), **popen)
     os.close(console)
     if stdin == subprocess.PIPE:
         with contextlib.suppress(BrokenPipeError):  # keys are few; the program need not read them
@@ -238,7 +246,8 @@ class Programs(unittest.TestCase):
                 settings = termios.tcgetattr(slave)
                 process = subprocess.Popen([program, "in", "out"], cwd=folder, stdin=slave,
                                            stdout=slave, stderr=slave, start_new_session=True,
-                                           preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+                                           preexec_fn=bounded(
+                                               lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0)))
                 os.close(slave)
                 shown, seen = b"", 0
 
@@ -311,7 +320,8 @@ class Faults(unittest.TestCase):
                     # Opened for reading too, so that the open does not wait for the program.
                     fifo = os.open(Path(folder, "in"), os.O_RDWR | os.O_NONBLOCK)
                     process = subprocess.Popen([program, "in", "out"], cwd=folder,
-                                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                               preexec_fn=bounded())
                     # The whole input, then a wait until the program has taken it all and
                     # sleeps, waiting for more.
                     data, deadline = sample * 5000, time.monotonic() + 60
