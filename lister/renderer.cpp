@@ -41,11 +41,17 @@ void buildPieces(const ListerOptions& options, PieceTable& pieces) {
   }
 }
 
+// The line number and one blank, at most "-32768 ".
 void writeLineNumber(int number) {
-  char digits[kMaxDecimalLength + 1];
-  size_t length = formatDecimal(number, digits);
-  digits[length++] = ' ';
-  writePiece(1, digits, length);
+  char text[kMaxDecimalLength];
+  size_t length = formatDecimal(number, text);
+  text[length++] = ' ';
+  writeShortPiece(1, text, length);
+}
+
+// Writes the line number that follows a line end, unless it is the end marker.
+void writeLineNumberUnlessMarker(int number) {
+  if (number != dump::kEndMarker) writeLineNumber(number);
 }
 
 }  // namespace
@@ -56,19 +62,30 @@ void renderDump(const ListerOptions& options) {
   // The first line number of a 2000-baud recording is written whatever it holds.
   if (options.baud2000) writeLineNumber(readWord(0));
   while (!atEndOfFile(0) && !fileFailed(1)) {
-    // The bytes already read, in a 2000-baud recording up to the next line end.
     std::string_view bytes = readAhead(0);
-    if (options.baud2000) {
-      size_t lineEnd = bytes.find(static_cast<char>(dump::kLineEnd));
-      if (lineEnd != std::string_view::npos) bytes.remove_suffix(bytes.size() - lineEnd - 1);
+    if (!options.baud2000) {
+      skipReadAhead(0, writePieces(1, bytes, pieces));
+      continue;
     }
-    size_t written = writePieces(1, bytes, pieces);
-    skipReadAhead(0, written);
-    // After every line end of a 2000-baud recording comes the next line number, or the end
-    // marker; bytes after the marker are still listed, as text without line numbers.
-    if (options.baud2000 && bytes[written - 1] == dump::kLineEnd) {
-      int number = readWord(0);
-      if (number != dump::kEndMarker) writeLineNumber(number);
+    // In a 2000-baud recording every line end is followed by the next line number, or the end
+    // marker; bytes after the marker are still listed, as text without line numbers. The lines
+    // of the read-ahead are listed in one go; a number that it holds only part of is read after.
+    size_t taken = 0;
+    bool numberNext = false;
+    while (taken < bytes.size() && !fileFailed(1)) {
+      size_t end = bytes.find(static_cast<char>(dump::kLineEnd), taken);
+      std::string_view line = bytes.substr(taken, end == bytes.npos ? end : end + 1 - taken);
+      size_t written = writePieces(1, line, pieces);
+      taken += written;
+      if (written < line.size() || end == bytes.npos) break;
+      numberNext = bytes.size() - taken < 2;
+      if (numberNext) break;
+      auto low = static_cast<unsigned char>(bytes[taken]);
+      auto high = static_cast<unsigned char>(bytes[taken + 1]);
+      writeLineNumberUnlessMarker(static_cast<int16_t>(low | high << 8));
+      taken += 2;
     }
+    skipReadAhead(0, taken);
+    if (numberNext) writeLineNumberUnlessMarker(readWord(0));
   }
 }

@@ -1,6 +1,7 @@
 #include "services/text.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
@@ -71,30 +72,42 @@ std::u16string toLower(std::u16string_view text) {
   return result;
 }
 
+namespace {
+
+// "0000" to "9999": the four decimal digits of each number below 10000, and three bytes more, so
+// that four bytes can be read from any digit.
+constexpr std::array<char, 4 * 10000 + 3> kFourDigits = [] {
+  std::array<char, 4 * 10000 + 3> digits = {};
+  for (int number = 0; number < 10000; ++number) {
+    for (int i = 0, rest = number; i < 4; ++i, rest /= 10)
+      digits[4 * number + 3 - i] = static_cast<char>('0' + rest % 10);
+  }
+  return digits;
+}();
+
+}  // namespace
+
 size_t formatDecimal(int64_t value, char* out) {
-  static const char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
   // Unsigned negation is defined for every value, the most negative one included.
   uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-  // The digits are counted, then written from the last one on, two at a time. No magnitude
-  // reaches 10^19, so the power stops before it could overflow.
-  size_t length = value < 0 ? 2 : 1;
-  for (uint64_t power = 10; magnitude >= power; power *= 10)
-    ++length;
-  if (value < 0) out[0] = '-';
-  char* p = out + length;
-  for (; magnitude >= 100; magnitude /= 100) {
-    p -= 2;
-    std::memcpy(p, kPairs + 2 * (magnitude % 100), 2);
+  char* p = out;
+  if (value < 0) *p++ = '-';
+  // Groups of four digits, the last group first; the leading group has one to four digits.
+  uint32_t groups[5];
+  size_t count = 0;
+  for (; magnitude >= 10000; magnitude /= 10000)
+    groups[count++] = static_cast<uint32_t>(magnitude % 10000);
+  uint32_t leading = static_cast<uint32_t>(magnitude);
+  size_t digits = 1 + (leading >= 10) + (leading >= 100) + (leading >= 1000);
+  // Four bytes each: past the leading group's digits they are written over by the next group or
+  // lie beyond the number, within the kMaxDecimalLength bytes of out.
+  std::memcpy(p, &kFourDigits[4 * leading + 4 - digits], 4);
+  p += digits;
+  while (count > 0) {
+    std::memcpy(p, &kFourDigits[4 * groups[--count]], 4);
+    p += 4;
   }
-  if (magnitude >= 10) {
-    std::memcpy(p - 2, kPairs + 2 * magnitude, 2);
-  } else {
-    p[-1] = static_cast<char>('0' + magnitude);
-  }
-  return length;
+  return static_cast<size_t>(p - out);
 }
 
 std::u16string decimalText(int64_t value) {

@@ -18,8 +18,9 @@ char16_t lowerOf(char16_t unit);
 // The most bytes formatDecimal writes: a minus sign and the 19 digits of the most negative value.
 constexpr size_t kMaxDecimalLength = 20;
 
-// Writes value in decimal ASCII to out (at least kMaxDecimalLength bytes): a minus sign when
-// negative, no plus sign, no leading zeros, no terminator. Returns the number of bytes written.
+// Writes value in decimal ASCII to out, which has room for kMaxDecimalLength bytes: a minus sign
+// when negative, no plus sign, no leading zeros, no terminator. Returns its length; the bytes of
+// out after it may change.
 size_t formatDecimal(int64_t value, char* out);
 std::u16string decimalText(int64_t value);
 
