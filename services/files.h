@@ -131,33 +131,28 @@ inline void writeByte(int number, int value) {
   writeByteFlushing(number, value);
 }
 
+// The part of the rule both writes below share: copies the bytes in and answers true while more
+// than their number of bytes of room are left.
+inline bool copyWhileRoomIsLeft(int number, const char* data, size_t size) {
+  if (!isFileNumber(number)) return false;
+  FileCursor& cursor = fileCursors[number];
+  if (static_cast<size_t>(cursor.writeEnd - cursor.writeNext) <= size) return false;
+  std::memcpy(cursor.writeNext, data, size);
+  cursor.writeNext += size;
+  return true;
+}
+
 // Bytes that reach the file exactly as if each were written with writeByte.
 void writeBytesFlushing(int number, const char* data, size_t size);
 inline void writeBytes(int number, const char* data, size_t size) {
-  if (isFileNumber(number)) {
-    FileCursor& cursor = fileCursors[number];
-    if (static_cast<size_t>(cursor.writeEnd - cursor.writeNext) > size) {
-      std::memcpy(cursor.writeNext, data, size);
-      cursor.writeNext += size;
-      return;
-    }
-  }
-  writeBytesFlushing(number, data, size);
+  if (!copyWhileRoomIsLeft(number, data, size)) writeBytesFlushing(number, data, size);
 }
 
 // One piece of output, such as a character's UTF-8 bytes, in one system write with the pending
 // output.
 void writePieceFlushing(int number, const char* data, size_t size);
 inline void writePiece(int number, const char* data, size_t size) {
-  if (isFileNumber(number)) {
-    FileCursor& cursor = fileCursors[number];
-    if (static_cast<size_t>(cursor.writeEnd - cursor.writeNext) > size) {
-      std::memcpy(cursor.writeNext, data, size);
-      cursor.writeNext += size;
-      return;
-    }
-  }
-  writePieceFlushing(number, data, size);
+  if (!copyWhileRoomIsLeft(number, data, size)) writePieceFlushing(number, data, size);
 }
 
 // The bytes to write for each byte value, at most kMaxPieceSize of them: a table made once for a
