@@ -85,7 +85,7 @@ void checkWriting(std::string_view bytes, size_t piece, std::string_view steps, 
     part = std::min(part, bytes.size() - written);
     if (step % 3 == 0) {
       for (size_t i = 0; i < part; ++i)
-        writeByte(1, bytes[written + i]);
+        writeBytes(1, &bytes[written + i], 1);
     } else {
       (step % 3 == 1 ? writeBytes : writePiece)(1, bytes.data() + written, part);
     }

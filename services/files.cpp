@@ -223,11 +223,6 @@ void writeBytesFlushing(int number, const char* data, size_t size) {
   }
 }
 
-void writeByteFlushing(int number, int value) {
-  char byte = static_cast<char>(value);
-  writeBytesFlushing(number, &byte, 1);
-}
-
 void writePieceFlushing(int number, const char* data, size_t size) {
   if (fileFor(number, true) == nullptr || !flush(number)) return;
   // A piece too large for the buffer goes out as a run of bytes; the programs write none.

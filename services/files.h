@@ -118,19 +118,6 @@ inline int readWord(int number) {
 // at a time reach the file in blocks of 4095, and a piece shorter than the buffer never straddles
 // two system writes (a reader of a pipe never sees half a character).
 
-// The low 8 bits of value as one byte.
-void writeByteFlushing(int number, int value);
-inline void writeByte(int number, int value) {
-  if (isFileNumber(number)) {
-    FileCursor& cursor = fileCursors[number];
-    if (cursor.writeEnd - cursor.writeNext > 1) {
-      *cursor.writeNext++ = static_cast<unsigned char>(value);
-      return;
-    }
-  }
-  writeByteFlushing(number, value);
-}
-
 // The part of the rule both writes below share: copies the bytes in and answers true while more
 // than their number of bytes of room are left.
 inline bool copyWhileRoomIsLeft(int number, const char* data, size_t size) {
@@ -142,7 +129,7 @@ inline bool copyWhileRoomIsLeft(int number, const char* data, size_t size) {
   return true;
 }
 
-// Bytes that reach the file exactly as if each were written with writeByte.
+// Bytes that reach the file exactly as if each were written on its own: in blocks of 4095.
 void writeBytesFlushing(int number, const char* data, size_t size);
 inline void writeBytes(int number, const char* data, size_t size) {
   if (!copyWhileRoomIsLeft(number, data, size)) writeBytesFlushing(number, data, size);
