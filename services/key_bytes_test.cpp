@@ -47,7 +47,7 @@ TEST(KeyBytes, KeysComeOneAtATime) {
       {{"\x1B[Ay", kEnd}, terminal, {u"", u"y", u"."}},
       {{"\x1B", "", "[1;", "", "5Dy", kEnd}, terminal, {u"-", u"-", u"", u"y", u"."}},
       {{"\x1BOPy", kEnd}, terminal, {u"", u"y", u"."}},
-      {{"\x1B[\ry", kEnd}, terminal, {u"", u"\r", u"y", u"."}},
+      {{"\x1B[\x1Fy", kEnd}, terminal, {u"", u"\x1F", u"y", u"."}},
       // An ESC with nothing after it in time is the Escape key; from a pipe it always is.
       {{"\x1B", "", kPause, "y", kEnd}, terminal, {u"-", u"-", u"\x1B", u"y", u"."}},
       {{"\x1B", "x", kEnd}, terminal, {u"\x1B", u"x", u"."}},
