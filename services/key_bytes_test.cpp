@@ -45,7 +45,7 @@ TEST(KeyBytes, KeysComeOneAtATime) {
       {{"\0y"s, kEnd}, pipe, {u"", u"y", u"."}},
       {{"\0"s, kEnd}, terminal, {u"", u"."}},
       {{"\x1B[Ay", kEnd}, terminal, {u"", u"y", u"."}},
-      {{"\x1B", "", "[1;", "", "5Dy", kEnd}, terminal, {u"-", u"-", u"", u"y", u"."}},
+      {{"\x1B", "", "[?1;", "", "5Dy", kEnd}, terminal, {u"-", u"-", u"", u"y", u"."}},
       {{"\x1BOPy", kEnd}, terminal, {u"", u"y", u"."}},
       {{"\x1B[\x1Fy", kEnd}, terminal, {u"", u"\x1F", u"y", u"."}},
       // An ESC with nothing after it in time is the Escape key; from a pipe it always is.

@@ -7,12 +7,17 @@
 namespace {
 
 TEST(Text, DecimalTextAndCase) {
+  for (int64_t value : {9, 10, 99, 100, 999, 1000, 9999, 10000, 99999999, 100000000}) {
+    std::string digits = std::to_string(value);
+    EXPECT_EQ(std::u16string(digits.begin(), digits.end()), decimalText(value));
+  }
   EXPECT_EQ(u"0", decimalText(0));
   EXPECT_EQ(u"-5", decimalText(-5));
   EXPECT_EQ(u"-9223372036854775808", decimalText(INT64_MIN));
   EXPECT_EQ(u"9223372036854775807", decimalText(INT64_MAX));
   // A capital outside the BMP (Deseret) leaves its surrogates as they are.
-  EXPECT_EQ(u"CAF\xC9 \x25B2\xD7 \xD801\xDC28", toUpper(u"caf\xE9 \x25B2\xD7 \xD801\xDC28"));
+  EXPECT_EQ(u"CAF\xC9\xC0 \x25B2\xD7 \xD801\xDC28",
+            toUpper(u"caf\xE9\xE0 \x25B2\xD7 \xD801\xDC28"));
   EXPECT_EQ(u"print \"ab\"", toLower(u"PRINT \"Ab\""));
 }
 
@@ -25,8 +30,10 @@ TEST(Text, Utf8BothWays) {
     bool encodesBack;  // the text encodes to the same bytes
   };
   const Case cases[] = {
-      {"ab\xC3\xA9\xE2\x96\xB2\xF0\x9F\x98\x80z", U::replace, u"ab\xE9\x25B2\xD83D\xDE00z", true},
-      {"\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF", U::replace, u"\xD7FF\xE000\xDBFF\xDFFF", true},
+      {"ab\xC2\xA9\xC3\xA9\xE2\x96\xB2\xF0\x9F\x98\x80z", U::replace,
+       u"ab\xA9\xE9\x25B2\xD83D\xDE00z", true},
+      {"\xED\x9F\xBF\xEE\x80\x80\xEF\xBB\xBF\xF4\x8F\xBF\xBF", U::replace,
+       u"\xD7FF\xE000\xFEFF\xDBFF\xDFFF", true},
       {"\xF1\x80\x80\x80\xF3\xA0\x80\x80", U::replace, u"\xD8C0\xDC00\xDB40\xDC00", true},
       {"\xE2\x96z", U::replace, u"\xFFFDz", false},  // cut short: the next byte starts again
       {"\xF1\x80\x80", U::replace, u"\xFFFD", false},
