@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "tests/memory_file.h"
 
@@ -17,9 +18,10 @@ std::string hex(const std::string& bytes) {
   return text;
 }
 
-// The dump in hexadecimal, and the first line of the console report without its zero bytes (the
-// console text is UTF-16 on Windows).
-std::pair<std::string, std::string> convert(const std::string& listing, DumpLayout layout) {
+// How the conversion ended, the dump in hexadecimal, and the first line of the report. The Windows
+// console is no standard output that a test can capture, so there the report stays empty.
+std::tuple<ConversionEnd, std::string, std::string> convert(const std::string& listing,
+                                                            DumpLayout layout) {
   MemoryFile input{listing};
   MemoryFile output;
   attachMemoryFile(0, input, false);
@@ -28,9 +30,7 @@ std::pair<std::string, std::string> convert(const std::string& listing, DumpLayo
   ConversionEnd end = convertListing(layout);
   std::string report = testing::internal::GetCapturedStdout();
   closeAllFiles();
-  report.erase(std::remove(report.begin(), report.end(), '\0'), report.end());
-  EXPECT_EQ(report.empty() ? ConversionEnd::finished : ConversionEnd::listingError, end);
-  return {hex(output.bytes), report.substr(0, report.find_first_of("\r\n"))};
+  return {end, hex(output.bytes), report.substr(0, report.find('\n'))};
 }
 
 TEST(LineEncoder, ConvertsListingsUpToTheFirstError) {
@@ -92,8 +92,11 @@ TEST(LineEncoder, ConvertsListingsUpToTheFirstError) {
       {"10 A\n20 B\tC\n", "k", invalid + "2", "0A 00 41 0D 14 00 42"},
   };
   for (const auto& [listing, layout, message, dump] : cases) {
-    auto [written, report] = convert(listing, *layout ? DumpLayout::baud2000 : DumpLayout::baud300);
+    auto [end, written, report] =
+        convert(listing, *layout ? DumpLayout::baud2000 : DumpLayout::baud300);
+    EXPECT_EQ(message.empty() ? ConversionEnd::finished : ConversionEnd::listingError, end);
     EXPECT_EQ(dump, written) << listing;
+    if (WINDOWS_BUILD) continue;
     EXPECT_EQ(message.empty(), report.empty()) << listing << " gave " << report;
     EXPECT_EQ(message, report.substr(report.size() - std::min(report.size(), message.size())))
         << listing;

@@ -51,8 +51,7 @@ TEST(Files, AFailedReadEndsTheInput) {
 }
 
 TEST(Files, OutputReachesTheFileInWholePieces) {
-  // Bytes, however they are handed over, go out as if one at a time: in blocks of 4095.
-  // So do pieces too large for the buffer.
+  // Bytes however handed over, and pieces too large for the buffer, go out in blocks of 4095.
   MemoryFile bytes;
   attachMemoryFile(1, bytes, true);
   std::string run;
