@@ -162,7 +162,7 @@ class Programs(unittest.TestCase):
                     # The big input ends in an error that a conversion stopped by a failed
                     # write never reaches.
                     make(folder, **{"in": given, "my caf\u00e9": given, "out": OLD,
-                                    "big": given * 999 + b"\nPrint\n"})
+                                    "big": sample * 999 + b"\nPrint\n"})
                     os.mkdir(Path(folder, "sub"))
                     os.symlink("in", Path(folder, "link"))
                     os.link(Path(folder, "in"), Path(folder, "hard"))
