@@ -322,10 +322,12 @@ bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
   if (fd < 0) fd = open(bytes.c_str(), O_WRONLY | flags);
   if (fd < 0) return false;
   // The identity is taken from the opened file itself, so a link or a rename in between cannot
-  // lead to emptying a file that is held open.
+  // lead to emptying a file that is held open. A file already empty is not truncated: that
+  // changes nothing, yet ext4 then writes all the file's data out at its close, a wait as long as
+  // the conversion itself.
   struct stat status;
   if (fstat(fd, &status) != 0 || isHeld(status) ||
-      (S_ISREG(status.st_mode) && ftruncate(fd, 0) != 0)) {
+      (S_ISREG(status.st_mode) && status.st_size > 0 && ftruncate(fd, 0) != 0)) {
     close(fd);
     return false;
   }
