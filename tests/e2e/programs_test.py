@@ -76,10 +76,8 @@ USAGE = {
 }
 PROGRAMS = {"K": (KALDEX, LISTING, DUMP), "M": (MORVIX, DUMP, LIST)}  # path, sample, its output
 
-# Stand-ins for what differs between the programs and the cases.
-# The old output is longer than either sample's output, so an overwrite shows it was emptied first.
-OUT, IN = "the program's output of its sample", "the input, unchanged"
-OLD = b"OLD OUTPUT, LONGER THAN EITHER PROGRAM'S OUTPUT"
+# Stand-ins for what differs between the programs and the cases; OLD outlasts every output.
+OUT, IN, OLD = "the program's output of its sample", "the input, unchanged", b"OLD OUTPUT" * 5
 Q = b"Output file already exists. Overwrite? [y/n]\n"
 YES, ABORT = Q + b"Y\n", b"Operation aborted.\n"
 CREATE = YES + b"An error ocurred while creating the output file: "
