@@ -29,9 +29,10 @@ def make(folder, **files):
 
 
 def bounded(prepare=lambda: None):
-    """What a program's process does before it starts: prepare, and an alarm that outlives the
-    start and ends the program should it hang, whatever becomes of the test."""
-    return lambda: (prepare(), signal.alarm(60))
+    """What a program's process does before it starts: no file past 1 GiB, prepare, and an alarm
+    that outlives the start and ends the program should it hang, whatever becomes of the test."""
+    limit = (1 << 30, resource.RLIM_INFINITY)
+    return lambda: (resource.setrlimit(resource.RLIMIT_FSIZE, limit), prepare(), signal.alarm(60))
 
 
 def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, pause=0, preexec_fn=None,
