@@ -21,18 +21,18 @@ if WINDOWS:
     WINE = [os.environ.get("E2E_WINE", "/usr/lib/wine/wine64")]
 
 
-def make(folder, **files):
-    """Writes the files into folder and returns it."""
+def make(folder, **files):  # returns folder
     for name, data in files.items():
         Path(folder, name).write_bytes(data)
     return folder
 
 
-def bounded(prepare=lambda: None):
+def bounded(prepare=None):
     """What a program's process does before it starts: no file past 1 GiB, prepare, and an alarm
     that outlives the start and ends the program should it hang, whatever becomes of the test."""
     limit = (1 << 30, resource.RLIM_INFINITY)
-    return lambda: (resource.setrlimit(resource.RLIMIT_FSIZE, limit), prepare(), signal.alarm(60))
+    return lambda: (resource.setrlimit(resource.RLIMIT_FSIZE, limit), prepare and prepare(),
+                    signal.alarm(60))
 
 
 def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, pause=0, preexec_fn=None,
@@ -42,17 +42,16 @@ def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, pause=0, preexe
     from after pause seconds."""
     output, console = os.pipe()
     os.set_blocking(console, bool(WINDOWS))
-    process = subprocess.Popen(WINE + [program] + args, cwd=folder, stdin=stdin,
-                               stdout=console, stderr=console,
-                               preexec_fn=bounded(preexec_fn or (lambda: None)), **popen)
+    process = subprocess.Popen(WINE + [program] + args, cwd=folder, stdin=stdin, stdout=console,
+                               stderr=console, preexec_fn=bounded(preexec_fn), **popen)
     os.close(console)
     if stdin == subprocess.PIPE:
         with contextlib.suppress(BrokenPipeError):  # keys are few; the program need not read them
             process.stdin.write(keys)
             process.stdin.close()
     time.sleep(pause)
-    with open(output, "rb") as output:
-        console = output.read()
+    with open(output, "rb") as reader:
+        console = reader.read()
     process.wait(timeout=60)
     if WINDOWS:
         console = console.decode("utf-16-le").replace("\r\n", "\n").encode()
@@ -102,10 +101,8 @@ ROWS = [
     ("KM", "missing new", b"Can't open file: missing\n\n", None, 1),
     ("KM", "sub out", b"Can't open file: sub\n\n", OLD, 1),
     ("KM", "in sub", CREATE[len(YES):] + b"sub\n\n", None, 1),
-    ("KM", "in in", CREATE + b"in\n\n", IN, 1),
-    ("KM", "in ./in", CREATE + b"./in\n\n", IN, 1),
-    ("KM", "in link", CREATE + b"link\n\n", IN, 1),
-    ("KM", "in hard", CREATE + b"hard\n\n", IN, 1),
+    ("KM", "in in", CREATE + b"in\n\n", IN, 1), ("KM", "in ./in", CREATE + b"./in\n\n", IN, 1),
+    ("KM", "in link", CREATE + b"link\n\n", IN, 1), ("KM", "in hard", CREATE + b"hard\n\n", IN, 1),
     ("KM", "in /dev/full", FULL, None, 1), ("KM", "big /dev/full", FULL, None, 1),
     ("K", "in /dev/full", FULL, None, 1, b"y", b"A" * 5000 + b"\t"),  # nor its error reported
     ("KM", "/proc/self/mem new",  # it opens, but address 0 cannot be read
@@ -310,11 +307,13 @@ class Faults(unittest.TestCase):
 
     def test_signal_while_converting(self):
         # A hang-up closes the output with every byte converted; an interrupt or a termination
-        # ends the program at once, losing at most the block not yet written.
+        # ends the program at once, losing at most the block not yet written. 0: a hang-up the
+        # program was started to ignore (nohup), so that it goes on to the end of the input.
         if WINDOWS:
             self.skipTest("POSIX only: signals")
         for letter, (program, sample, output) in PROGRAMS.items():
-            for signal_number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM):
+            for signal_number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM, 0):
+                nohup = lambda: signal_number or signal.signal(signal.SIGHUP, signal.SIG_IGN)
                 with self.subTest(letter + str(signal_number)), \
                         tempfile.TemporaryDirectory() as folder:
                     os.mkfifo(Path(folder, "in"))
@@ -322,7 +321,7 @@ class Faults(unittest.TestCase):
                     fifo = os.open(Path(folder, "in"), os.O_RDWR | os.O_NONBLOCK)
                     process = subprocess.Popen([program, "in", "out"], cwd=folder,
                                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                               preexec_fn=bounded())
+                                               preexec_fn=bounded(nohup))
                     # The whole input, then a wait until the program has taken it all and
                     # sleeps, waiting for more.
                     data, deadline = sample * 5000, time.monotonic() + 60
@@ -336,14 +335,16 @@ class Faults(unittest.TestCase):
                         if not data and waiting == b"\0\0\0\0" and state[0] == "S":
                             break
                         time.sleep(0.001)
-                    process.send_signal(signal_number)
+                    process.send_signal(signal_number or signal.SIGHUP)
+                    if signal_number:  # it ends before the input does
+                        process.wait(timeout=60)
+                    os.close(fifo)
                     console = process.communicate(timeout=60)[0]
                     self.assertEqual((-signal_number, b""), (process.returncode, console))
-                    os.close(fifo)
                     written = Path(folder, "out").read_bytes()
                     self.assertTrue((output * 5000).startswith(written))
                     lost = len(output * 5000) - len(written)
-                    self.assertLess(lost, 1 if signal_number == signal.SIGHUP else 4096)
+                    self.assertLess(lost, 1 if signal_number in (signal.SIGHUP, 0) else 4096)
                     self.assertEqual(["in", "out"], sorted(os.listdir(folder)))
 
 
