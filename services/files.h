@@ -173,9 +173,6 @@ inline unsigned char* copyPieces(unsigned char* out, const unsigned char* in, si
   return out;
 }
 
-// Writes the piece of each of the bytes, with the very system writes that writePiece of each piece
-// in turn would make, and stops after a piece whose write failed. Returns how many of the bytes'
-// pieces it wrote.
 // writePiece of the first size bytes of text, a piece of at most kMaxPieceSize bytes from text's
 // kMaxPieceSize or more: copied in at that fixed size when the buffer has room for it.
 inline void writeShortPiece(int number, const char* text, size_t size) {
@@ -190,6 +187,9 @@ inline void writeShortPiece(int number, const char* text, size_t size) {
   writePiece(number, text, size);
 }
 
+// Writes the piece of each of the bytes, with the very system writes that writePiece of each piece
+// in turn would make, and stops after a piece whose write failed. Returns how many of the bytes'
+// pieces it wrote.
 size_t writePiecesFlushing(int number, std::string_view bytes, const PieceTable& pieces);
 inline size_t writePieces(int number, std::string_view bytes, const PieceTable& pieces) {
   if (isFileNumber(number)) {
