@@ -9,8 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-static_assert(std::endian::native == std::endian::little ||
-                  std::endian::native == std::endian::big,
+static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
               "a word's bytes are in one order or its reverse");
 
 constexpr uint64_t kByteOnes = 0x0101010101010101u;
