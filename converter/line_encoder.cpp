@@ -1,7 +1,6 @@
 #include "converter/line_encoder.h"
 
 #include <array>
-#include <cstring>
 #include <string>
 
 #include "basicdata/dump_format.h"
@@ -162,7 +161,7 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
       size_t run;
       do {
         uint64_t bytes = loadWord(p);
-        std::memcpy(o, &bytes, sizeof bytes);
+        storeWord(o, bytes);
         run = lowestMarkedByte(marksOutside(bytes, kFirstLiteral, kLastLiteral));
         p += run;
         o += run;

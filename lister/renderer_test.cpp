@@ -39,7 +39,7 @@ TEST(Renderer, ListsEveryByte) {
   auto unknown = [](int first, int last, bool numbered) {
     std::string text;
     for (int code = first; code <= last; ++code)
-      text += numbered ? "{" + std::to_string(code) + "}" : "?";
+      text += numbered ? '{' + std::to_string(code) + '}' : "?";
     return text;
   };
   for (const std::string letters : {"", "n", "v", "nv"}) {

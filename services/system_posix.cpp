@@ -4,10 +4,17 @@
 // no file operation may run inside a signal handler while the main code is in the middle of one.
 // So the SIGHUP handler only raises a flag, and blocking calls return early on it. The main code
 // acts on the flag before each system call and after each wait. A wait holds SIGHUP back from its
-// check until ppoll lets it in, so a hang-up cannot slip in between the check and the wait.
+// check until ppoll or pselect lets it in, so a hang-up cannot slip in between the check and the
+// wait.
+//
+// Only POSIX.1-2008 calls, but for ppoll where the build found it (HAVE_PPOLL). A port to another
+// POSIX system touches: waitWithMask, the one place that chooses between ppoll and pselect;
+// readKeyBytes, which asks with select whether a key is there, as poll does not work on a
+// terminal everywhere (macOS); and the large-file and ppoll settings in CMakeLists.txt.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/select.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -81,9 +88,25 @@ void checkHangup() {
   if (hangupPending && !hangingUp) hangUp();
 }
 
-// Waits until fd is ready for events, or for timeoutMs when fd is -1 (a negative timeout waits
-// for ever). A hang-up ends the wait and is acted on.
-void waitFor(int fd, short events, int timeoutMs) {
+// Waits as ppoll does, until fd (none when -1) is ready for writing or reading, a signal that
+// mask lets in arrives, or the time runs out (none: for ever); the signal mask is mask during the
+// wait only. A descriptor select cannot take counts as ready at once: its caller then tries again.
+void waitWithMask(int fd, bool writing, const struct timespec* timeout, const sigset_t* mask) {
+#if HAVE_PPOLL
+  struct pollfd poller = {fd, static_cast<short>(writing ? POLLOUT : POLLIN), 0};
+  ppoll(&poller, fd < 0 ? 0 : 1, timeout, mask);
+#else
+  if (fd >= FD_SETSIZE) return;
+  fd_set ready;
+  FD_ZERO(&ready);
+  if (fd >= 0) FD_SET(fd, &ready);
+  pselect(fd + 1, writing ? nullptr : &ready, writing ? &ready : nullptr, nullptr, timeout, mask);
+#endif
+}
+
+// Waits until fd is ready for writing or reading, or for timeoutMs when fd is -1 (a negative
+// timeout waits for ever). A hang-up ends the wait and is acted on.
+void waitFor(int fd, bool writing, int timeoutMs) {
   sigset_t hup;
   sigset_t previous;
   sigemptyset(&hup);
@@ -95,9 +118,8 @@ void waitFor(int fd, short events, int timeoutMs) {
   }
   sigset_t during = previous;
   sigdelset(&during, SIGHUP);
-  struct pollfd poller = {fd, events, 0};
   struct timespec timeout = {timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
-  ppoll(&poller, fd < 0 ? 0 : 1, timeoutMs < 0 ? nullptr : &timeout, &during);
+  waitWithMask(fd, writing, timeoutMs < 0 ? nullptr : &timeout, &during);
   sigprocmask(SIG_SETMASK, &previous, nullptr);
   checkHangup();
 }
@@ -126,7 +148,7 @@ struct HeldFile {
   int fd;
   dev_t device;
   ino_t inode;
-  bool canBlock;  // a pipe, terminal or device: reads and writes wait with ppoll
+  bool canBlock;  // a pipe, terminal or device: reads and writes wait for it
 };
 constexpr int kHeldCount = kFileCount + 2;
 HeldFile held[kHeldCount];
@@ -162,7 +184,7 @@ long long readFile(intptr_t handle, unsigned char* data, size_t size) {
   for (;;) {
     checkHangup();
     // A FIFO without a writer yet would read as ended; waiting first also waits for the writer.
-    if (file != nullptr && file->canBlock) waitFor(fd, POLLIN, -1);
+    if (file != nullptr && file->canBlock) waitFor(fd, false, -1);
     ssize_t got = read(fd, data, size);
     if (got >= 0) return got;
     if (errno != EINTR && errno != EAGAIN) return -1;
@@ -176,7 +198,7 @@ long long writeFile(intptr_t handle, const unsigned char* data, size_t size) {
     ssize_t put = write(fd, data, size);
     if (put >= 0) return put;
     if (errno == EAGAIN) {
-      waitFor(fd, POLLOUT, -1);
+      waitFor(fd, true, -1);
     } else if (errno != EINTR) {
       return -1;
     }
@@ -202,8 +224,12 @@ bool keysFromTerminal = false;
 
 long long readKeyBytes(unsigned char* data, size_t size) {
   checkHangup();
-  struct pollfd poller = {STDIN_FILENO, POLLIN, 0};
-  if (poll(&poller, 1, 0) <= 0) return 0;
+  fd_set ready;
+  FD_ZERO(&ready);
+  FD_SET(STDIN_FILENO, &ready);
+  struct timeval now = {0, 0};
+  int found = select(STDIN_FILENO + 1, &ready, nullptr, nullptr, &now);
+  if (found <= 0) return found < 0 && errno != EINTR ? -1 : 0;
   ssize_t got = read(STDIN_FILENO, data, size);
   if (got < 0) return errno == EINTR || errno == EAGAIN ? 0 : -1;
   if (got == 0) return -1;
@@ -249,7 +275,7 @@ void printLine(std::u16string_view text) {
     ssize_t put = write(STDOUT_FILENO, data, left);
     if (put < 0) {
       // A standard output that another program made non-blocking takes the line as it drains.
-      if (errno == EAGAIN) waitFor(STDOUT_FILENO, POLLOUT, -1);
+      if (errno == EAGAIN) waitFor(STDOUT_FILENO, true, -1);
       if (errno == EINTR || errno == EAGAIN) continue;
       return;  // nobody to tell
     }
@@ -271,7 +297,7 @@ std::u16string parameterAt(int index) {
 }
 
 void delayMs(int milliseconds) {
-  waitFor(-1, 0, milliseconds);
+  waitFor(-1, false, milliseconds);
 }
 
 void beginKeyInput() {

@@ -29,7 +29,8 @@ char16_t mapCase(const CaseRange (&ranges)[N], char16_t unit) {
 }
 
 // Four bytes below 0x80, as loaded from memory, spread to four 16-bit code units in the same
-// order when stored back: the ASCII fast path of decoding.
+// order when stored back: the ASCII fast path of decoding. The byte that is k-th lowest becomes
+// the k-th lowest unit, so this holds in either byte order.
 uint64_t widenAscii(uint32_t bytes) {
   uint64_t units = bytes;
   units = (units | units << 16) & 0x0000FFFF0000FFFFu;

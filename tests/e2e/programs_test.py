@@ -3,10 +3,12 @@
 of every file, one row per run.
 
 Usage: programs_test.py KALDEX MORVIX EXAMPLES [unittest arguments]
-With E2E_WINDOWS_PROGRAMS naming a folder, its KALDEX.exe and MORVIX.exe run under Wine
-(E2E_WINE), and their console text, UTF-16LE with CR LF, is read as UTF-8 with LF.
+Every program starts under the command E2E_RUNNER when it is set (an emulator: qemu-user, Wine).
+E2E_WINDOWS=1 says the programs are Windows ones: their console text, UTF-16LE with CR LF, is read
+as UTF-8 with LF.
 """
-import contextlib, fcntl, os, random, resource, signal, subprocess, sys, tempfile, termios, time
+import contextlib, fcntl, os, random, resource, shlex, signal, subprocess, sys, tempfile, termios
+import time
 import unittest
 from pathlib import Path
 
@@ -14,11 +16,8 @@ KALDEX, MORVIX, EXAMPLES = map(os.path.abspath, sys.argv[1:4])
 # The programs start with the signal handling of a shell, also when this runs under nohup.
 for number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM):
     signal.signal(number, signal.SIG_DFL)
-WINDOWS = os.environ.get("E2E_WINDOWS_PROGRAMS")
-WINE = []
-if WINDOWS:
-    KALDEX, MORVIX = (str(Path(WINDOWS, name + ".exe")) for name in ("KALDEX", "MORVIX"))
-    WINE = [os.environ.get("E2E_WINE", "/usr/lib/wine/wine64")]
+WINDOWS = os.environ.get("E2E_WINDOWS") == "1"
+RUNNER = shlex.split(os.environ.get("E2E_RUNNER", ""))
 
 
 def make(folder, **files):  # returns folder
@@ -42,7 +41,7 @@ def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, pause=0, preexe
     from after pause seconds."""
     output, console = os.pipe()
     os.set_blocking(console, bool(WINDOWS))
-    process = subprocess.Popen(WINE + [program] + args, cwd=folder, stdin=stdin, stdout=console,
+    process = subprocess.Popen(RUNNER + [program] + args, cwd=folder, stdin=stdin, stdout=console,
                                stderr=console, preexec_fn=bounded(preexec_fn), **popen)
     os.close(console)
     if stdin == subprocess.PIPE:
@@ -242,7 +241,7 @@ class Programs(unittest.TestCase):
                 settings[6][termios.VMIN], settings[6][termios.VTIME] = 3, 7
                 termios.tcsetattr(slave, termios.TCSANOW, settings)
                 settings = termios.tcgetattr(slave)
-                process = subprocess.Popen([program, "in", "out"], cwd=folder, stdin=slave,
+                process = subprocess.Popen(RUNNER + [program, "in", "out"], cwd=folder, stdin=slave,
                                            stdout=slave, stderr=slave, start_new_session=True,
                                            preexec_fn=bounded(
                                                lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0)))
@@ -301,7 +300,7 @@ class Faults(unittest.TestCase):
         reader, writer = os.pipe()
         os.close(reader)
         with tempfile.TemporaryDirectory() as folder:
-            process = subprocess.run(WINE + [KALDEX], cwd=folder, stdout=writer, timeout=60)
+            process = subprocess.run(RUNNER + [KALDEX], cwd=folder, stdout=writer, timeout=60)
         os.close(writer)
         self.assertEqual(0, process.returncode)
 
@@ -319,7 +318,7 @@ class Faults(unittest.TestCase):
                     os.mkfifo(Path(folder, "in"))
                     # Opened for reading too, so that the open does not wait for the program.
                     fifo = os.open(Path(folder, "in"), os.O_RDWR | os.O_NONBLOCK)
-                    process = subprocess.Popen([program, "in", "out"], cwd=folder,
+                    process = subprocess.Popen(RUNNER + [program, "in", "out"], cwd=folder,
                                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                                preexec_fn=bounded(nohup))
                     # The whole input, then a wait until the program has taken it all and
