@@ -19,8 +19,6 @@ struct TokenTable {
   size_t count;
 };
 
-// The converter's lowercase words, such as "print" for 0x74.
-extern const TokenTable inputTable;
 // The lister's default texts: symbols for the arrows and signs, keywords with a trailing space.
 extern const TokenTable symbolTable;
 // The lister's editable texts: each input word followed by one space.
