@@ -82,7 +82,8 @@ constexpr WordIndex indexWords() {
 }
 
 constexpr WordIndex wordIndex = indexWords();
-static_assert(wordIndex.wordsHaveOwnSlots, "every input word packs into a key of its own slot");
+static_assert(wordIndex.wordsHaveOwnSlots,
+              "every input word packs into a key of its own slot: run tools/find_slot_factor.py");
 static_assert(longestTextBytes(inputEntries) <= kLongestTextBytes &&
                   longestTextBytes(symbolEntries) <= kLongestTextBytes &&
                   longestTextBytes(editableEntries) <= kLongestTextBytes,
