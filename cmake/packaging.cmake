@@ -80,8 +80,11 @@ else()
   set(docFolder ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PACKAGE_NAME})
   install(FILES README.md ${packageFolder}/copyright ${packageFolder}/changelog.gz
           DESTINATION ${docFolder})
+  # Lintian's overrides concern the Debian package only: a plain `cmake --install` leaves them out,
+  # and cpack installs them as a component of their own beside everything else (set below).
   install(FILES packaging/lintian-overrides
-          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PACKAGE_NAME})
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PACKAGE_NAME}
+          COMPONENT lintian EXCLUDE_FROM_ALL)
 endif()
 
 set(CPACK_PACKAGE_NAME ${PACKAGE_NAME})
@@ -111,6 +114,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_INSTALL_CMAKE_PROJECTS
+      ${CMAKE_BINARY_DIR} ${PROJECT_NAME} ALL / ${CMAKE_BINARY_DIR} ${PROJECT_NAME} lintian /)
 endif()
 
 include(CPack)
