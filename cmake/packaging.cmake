@@ -25,7 +25,17 @@ function(renderDocument format input output tool)
   set(packageDocuments ${packageDocuments} ${packageFolder}/${output} PARENT_SCOPE)
 endfunction()
 
-# The manual pages take the project version for their footers.
+# The manual pages take the project version for their footers, and the system's own commands
+# for their examples: those of cmd.exe in the Windows text manuals.
+if(WIN32)
+  set(COMPARE "fc /b")
+  set(ANSWER_YES "echo y|")
+  set(NO_INPUT NUL)
+else()
+  set(COMPARE cmp)
+  set(ANSWER_YES "printf y |")
+  set(NO_INPUT /dev/null)
+endif()
 foreach(page KALDEX MORVIX)
   configure_file(man/${page}.1.in ${packageFolder}/${page}.1 @ONLY)
 endforeach()
