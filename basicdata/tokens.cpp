@@ -7,6 +7,7 @@
 
 namespace {
 
+// The converter's lowercase words, such as "print" for 0x74; it finds them through wordSlots.
 constexpr TokenEntry inputEntries[] = {
     {u"null", 0x00},   {u"erase", 0x1F},   {u"up", 0x5E},   {u"left", 0x5F},  {u"down", 0x60},
     {u"right", 0x61},  {u"mul", 0x62},     {u"div", 0x63},  {u"a", 0x64},     {u"b", 0x65},
@@ -81,7 +82,8 @@ constexpr WordIndex indexWords() {
 }
 
 constexpr WordIndex wordIndex = indexWords();
-static_assert(wordIndex.wordsHaveOwnSlots, "every input word packs into a key of its own slot");
+static_assert(wordIndex.wordsHaveOwnSlots,
+              "every input word packs into a key of its own slot: run tools/find_slot_factor.py");
 static_assert(longestTextBytes(inputEntries) <= kLongestTextBytes &&
                   longestTextBytes(symbolEntries) <= kLongestTextBytes &&
                   longestTextBytes(editableEntries) <= kLongestTextBytes,
@@ -89,7 +91,6 @@ static_assert(longestTextBytes(inputEntries) <= kLongestTextBytes &&
 
 }  // namespace
 
-constexpr TokenTable inputTable = {inputEntries, std::size(inputEntries)};
 constexpr TokenTable symbolTable = {symbolEntries, std::size(symbolEntries)};
 constexpr TokenTable editableTable = {editableEntries, std::size(editableEntries)};
 constexpr std::array<WordSlot, 1u << kWordSlotBits> wordSlots = wordIndex.slots;

@@ -19,8 +19,6 @@ struct TokenTable {
   size_t count;
 };
 
-// The converter's lowercase words, such as "print" for 0x74.
-extern const TokenTable inputTable;
 // The lister's default texts: symbols for the arrows and signs, keywords with a trailing space.
 extern const TokenTable symbolTable;
 // The lister's editable texts: each input word followed by one space.
@@ -41,7 +39,9 @@ struct WordSlot {
   int code;
 };
 constexpr unsigned kWordSlotBits = 6;
-constexpr uint64_t kWordSlotFactor = 0x6C9D273C72EC09C1u;  // gives each input word its own slot
+// The first factor of a fixed sequence that gives each input word its own slot, found by
+// tools/find_slot_factor.py; run it again when the words change.
+constexpr uint64_t kWordSlotFactor = 0xC38CC2CC5FFFBF0Cu;
 extern const std::array<WordSlot, 1u << kWordSlotBits> wordSlots;
 
 // The slot of the input word with this key, if there is one: the slot's key equals it. Other slots

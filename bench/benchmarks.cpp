@@ -71,9 +71,10 @@ void BM_RenderDump(benchmark::State& state, ListerOptions options) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * dump.size()));
 }
 BENCHMARK_CAPTURE(BM_RenderDump, symbols, ListerOptions{})->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RenderDump, editable, ListerOptions{true, true, true, false})
+BENCHMARK_CAPTURE(BM_RenderDump, editable,
+                  ListerOptions{.editable = true, .charNumbers = true, .viperSoft = true})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RenderDump, baud2000, ListerOptions{false, false, false, true})
+BENCHMARK_CAPTURE(BM_RenderDump, baud2000, ListerOptions{.baud2000 = true})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

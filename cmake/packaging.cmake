@@ -25,7 +25,17 @@ function(renderDocument format input output tool)
   set(packageDocuments ${packageDocuments} ${packageFolder}/${output} PARENT_SCOPE)
 endfunction()
 
-# The manual pages take the project version for their footers.
+# The manual pages take the project version for their footers, and the system's own commands
+# for their examples: those of cmd.exe in the Windows text manuals.
+if(WIN32)
+  set(COMPARE "fc /b")
+  set(ANSWER_YES "echo y|")
+  set(NO_INPUT NUL)
+else()
+  set(COMPARE cmp)
+  set(ANSWER_YES "printf y |")
+  set(NO_INPUT /dev/null)
+endif()
 foreach(page KALDEX MORVIX)
   configure_file(man/${page}.1.in ${packageFolder}/${page}.1 @ONLY)
 endforeach()
@@ -80,8 +90,11 @@ else()
   set(docFolder ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PACKAGE_NAME})
   install(FILES README.md ${packageFolder}/copyright ${packageFolder}/changelog.gz
           DESTINATION ${docFolder})
+  # Lintian's overrides concern the Debian package only: a plain `cmake --install` leaves them out,
+  # and cpack installs them as a component of their own beside everything else (set below).
   install(FILES packaging/lintian-overrides
-          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PACKAGE_NAME})
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PACKAGE_NAME}
+          COMPONENT lintian EXCLUDE_FROM_ALL)
 endif()
 
 set(CPACK_PACKAGE_NAME ${PACKAGE_NAME})
@@ -111,6 +124,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_INSTALL_CMAKE_PROJECTS
+      ${CMAKE_BINARY_DIR} ${PROJECT_NAME} ALL / ${CMAKE_BINARY_DIR} ${PROJECT_NAME} lintian /)
 endif()
 
 include(CPack)

@@ -47,7 +47,9 @@ inline std::string recordingOf(std::string_view bytes) {
 
 // MORVIX -e -n -v (-2k) lists dump so that KALDEX (-2K) converts the listing back to dump.
 inline void requireRoundTrip(const std::string& dump, bool baud2000) {
-  std::string text = runInMemory(dump, [&] { renderDump({true, true, true, baud2000}); });
+  std::string text = runInMemory(dump, [&] {
+    renderDump({.editable = true, .charNumbers = true, .viperSoft = true, .baud2000 = baud2000});
+  });
   DumpLayout layout = baud2000 ? DumpLayout::baud2000 : DumpLayout::baud300;
   ConversionEnd end = ConversionEnd::readError;
   std::string back = runInMemory(text, [&] { end = convertListing(layout); });

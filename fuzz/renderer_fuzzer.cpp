@@ -13,8 +13,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   std::string dump(reinterpret_cast<const char*>(data + 1), size - 1);
-  ListerOptions options = {(data[0] & 1) != 0, (data[0] & 2) != 0, (data[0] & 4) != 0,
-                           (data[0] & 8) != 0};
+  ListerOptions options = {.editable = (data[0] & 1) != 0,
+                           .charNumbers = (data[0] & 2) != 0,
+                           .viperSoft = (data[0] & 4) != 0,
+                           .baud2000 = (data[0] & 8) != 0};
   std::string text = runInMemory(dump, [&] { renderDump(options); });
   std::u16string decoded;
   decodeUtf8(text, Utf8Errors::escape, decoded);
