@@ -5,7 +5,7 @@ in, no request beyond the page itself, and a screenshot.
 
 Usage: page_test.py PAGE KALDEX MORVIX EXAMPLES SCREENSHOT   (Debian's python3-selenium)
 """
-import json, os, subprocess, sys, tempfile, time, unittest
+import json, os, subprocess, sys, tempfile, unittest
 from pathlib import Path
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -23,7 +23,7 @@ class Page(unittest.TestCase):
         for argument in ("headless=new", "no-sandbox", "disable-gpu", "no-first-run",
                          "disable-background-networking", "disable-component-update",
                          "disable-sync", f"user-data-dir={self.folder}/profile",
-                         "window-size=720,900"):
+                         "window-size=720,1100"):
             options.add_argument("--" + argument)
         options.set_capability("goog:loggingPrefs", {"performance": "ALL", "browser": "ALL"})
         self.browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
@@ -51,13 +51,15 @@ class Page(unittest.TestCase):
         wait = WebDriverWait(self.browser, 20)
         wait.until(lambda _: self.element("#download:not([hidden]), #messages:not([hidden])"))
         if not self.element("#download").is_displayed():
-            return native.stdout.decode(), self.element("#messages").get_attribute("textContent") + "\n"
+            messages = self.element("#messages").get_attribute("textContent")
+            return native.stdout.decode(), messages + "\n"
         self.element("#download").click()
         result = self.folder / self.element("#download").get_attribute("download")
         wait.until(lambda _: result.exists() and not Path(f"{result}.crdownload").exists())
         return (native.stdout, output.read_bytes()), (b"", result.read_bytes())
 
     def test_page(self):
+        self.assertEqual("KALDEX and MORVIX 1.2", self.browser.title)
         self.assertEqual(*self.convert("boxes.txt", Path(EXAMPLES, "boxes.txt").read_bytes(),
                                        [KALDEX, "boxes.txt", "boxes.prg"]))
         self.browser.save_screenshot(SCREENSHOT)
@@ -67,16 +69,18 @@ class Page(unittest.TestCase):
         # An error in a line with control characters.
         self.assertEqual(*self.convert("bad.txt", b"10 print X\n20 Print\a\x1b\n",
                                        [KALDEX, "bad.txt", "bad.prg"]))
+        # A typed listing in the 2000-baud layout; its dump as a hex view with offsets.
         self.element("#listing").send_keys('10 print "HI"\n20 goto 10')
+        self.element("[value='-2K']").click()
         self.element("#convert").click()
         WebDriverWait(self.browser, 20).until(lambda _: self.element("#result").text)
-        self.assertEqual(("0000  31 30 20 74 22 48 49 22 0d 32 30 20 6e 31 30 0d  10 t\"HI\".20 n10.",
-                          "listing.prg"),
-                         (self.element("#result").text, self.element("#download").get_attribute("download")))
+        hex_view = '0000  0a 00 74 22 48 49 22 0d 14 00 6e 31 30 0d 00 ff  ..t"HI"...n10...'
+        download = self.element("#download").get_attribute("download")
+        self.assertEqual((hex_view, "listing.prg"), (self.element("#result").text, download))
         requests = [json.loads(entry["message"])["message"]["params"]["request"]["url"]
                     for entry in self.browser.get_log("performance")
                     if '"Network.requestWillBeSent"' in entry["message"]]
-        self.assertEqual([], [url for url in requests if url.split(":")[0] not in ("file", "data", "blob")])
+        self.assertEqual([], [url for url in requests if url.split(":")[0] not in ("file", "data")])
         self.assertEqual([], self.browser.get_log("browser"))
 
 
