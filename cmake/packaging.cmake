@@ -25,6 +25,10 @@ function(renderDocument format input output tool)
   set(packageDocuments ${packageDocuments} ${packageFolder}/${output} PARENT_SCOPE)
 endfunction()
 
+# The page that runs both programs in a browser, built by scripts/build-web: the packages carry
+# it when it is given.
+set(WEB_PAGE "" CACHE FILEPATH "kaldex-morvix.html from scripts/build-web, for the packages")
+
 # The manual pages take the project version for their footers, and the system's own commands
 # for their examples: those of cmd.exe in the Windows text manuals.
 if(WIN32)
@@ -53,7 +57,7 @@ if(WIN32)
 
   # Unpacked, the zip is one folder with everything side by side, ready to run from there.
   install(TARGETS KALDEX MORVIX RUNTIME DESTINATION .)
-  install(FILES README.md LICENSE ${packageDocuments} DESTINATION .)
+  install(FILES README.md LICENSE ${packageDocuments} ${WEB_PAGE} DESTINATION .)
 else()
   find_program(GZIP gzip)
   if(NOT GZIP)
@@ -88,7 +92,7 @@ else()
   install(FILES ${packageFolder}/KALDEX.1.gz ${packageFolder}/MORVIX.1.gz
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   set(docFolder ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PACKAGE_NAME})
-  install(FILES README.md ${packageFolder}/copyright ${packageFolder}/changelog.gz
+  install(FILES README.md ${packageFolder}/copyright ${packageFolder}/changelog.gz ${WEB_PAGE}
           DESTINATION ${docFolder})
   # Lintian's overrides concern the Debian package only: a plain `cmake --install` leaves them out,
   # and cpack installs them as a component of their own beside everything else (set below).
