@@ -9,12 +9,26 @@
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 
-// Binds the console and the command line and installs the console event handling. First call of
-// every program.
-void startRun(int argc, char** argv);
+enum class KeyRead {
+  none,    // no key waiting now
+  key,     // key holds the character of the next key (one code point)
+  closed,  // no key can ever come: the input has ended or there is none
+};
+
+// ---- Shared by every system (console.cpp) ----
 
 // Closes every open file, writing out what is still buffered, and ends the process.
 [[noreturn]] void endRun(int status);
+
+// Prints the question, then echoes every key upper-cased on a line of its own until Y or N in
+// either case. True for Y; false for N and when no key can come.
+bool confirmYesNo(std::u16string_view question);
+
+// ---- Provided by each system's file: system_posix.cpp, system_win32.cpp, system_web.cpp ----
+
+// Binds the console and the command line and installs the console event handling. First call of
+// every program.
+void startRun(int argc, char** argv);
 
 // The text and a line end to the standard output, in one write.
 void printLine(std::u16string_view text);
@@ -27,19 +41,9 @@ std::u16string parameterAt(int index);
 // Suspends the run; a hang-up during the pause is acted on.
 void delayMs(int milliseconds);
 
-enum class KeyRead {
-  none,    // no key waiting now
-  key,     // key holds the character of the next key (one code point)
-  closed,  // no key can ever come: the input has ended or there is none
-};
-
 // The yes/no question reads keys between beginKeyInput and endKeyInput. On a terminal, keys
 // answer at once without Enter and are not echoed by the terminal; its settings are put back by
 // endKeyInput, and also when the process is interrupted or hung up meanwhile.
 void beginKeyInput();
 KeyRead readKey(std::u16string& key);
 void endKeyInput();
-
-// Prints the question, then echoes every key upper-cased on a line of its own until Y or N in
-// either case. True for Y; false for N and when no key can come.
-bool confirmYesNo(std::u16string_view question);

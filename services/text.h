@@ -1,5 +1,7 @@
-// Text operations shared by both programs. Text inside the programs is UTF-16; files and the
-// POSIX console carry UTF-8.
+// Text operations shared by both programs. The console, the command line and paths are UTF-16
+// text (a Windows console takes it as it is; POSIX and the page carry UTF-8). A listing and a
+// listing's pieces stay bytes from the file to the dump and back: only what is shown on the
+// console is decoded.
 #pragma once
 
 #include <cstddef>
