@@ -72,18 +72,31 @@ const char* findWordEnd(const char* p) {
   return p;
 }
 
+// Bytes of the listing as the console shows them.
+std::u16string shownText(std::string_view bytes) {
+  std::u16string text;
+  decodeUtf8(bytes, Utf8Errors::replace, text);
+  return visibleText(text);
+}
+
 void reportError(LineError error, int64_t lineNumber, std::string_view line,
                  std::string_view word) {
   std::u16string number = decimalText(lineNumber);
   std::u16string message;
   switch (error) {
+    case LineError::none:
+      return;
     case LineError::invalidCharacter:
       message = u"Error: invalid character at line " + number;
       break;
     case LineError::unknownToken:
-      message = u"Error: unknown token at line " + number + u" - #";
-      decodeUtf8(word, Utf8Errors::replace, message);
-      message += u"#";
+      message = u"Error: unknown token at line " + number + u" - #" + shownText(word) + u"#";
+      break;
+    case LineError::missingBrace:
+      message =
+          u"Error: got to end of line without finding right brace to match left brace at "
+          u"line " +
+          number;
       break;
     case LineError::missingLineNumber:
       message = u"Error: missing line number at line " + number;
@@ -91,17 +104,9 @@ void reportError(LineError error, int64_t lineNumber, std::string_view line,
     case LineError::lineNumberOutOfRange:
       message = u"Error: line number out of range at line " + number;
       break;
-    default:
-      message =
-          u"Error: got to end of line without finding right brace to match left brace at "
-          u"line " +
-          number;
-      break;
   }
   printLine(message);
-  std::u16string text;
-  decodeUtf8(line, Utf8Errors::replace, text);
-  printLine(text);
+  printLine(shownText(line));
   printLine(u"");
 }
 
