@@ -103,4 +103,22 @@ TEST(LineEncoder, ConvertsListingsUpToTheFirstError) {
   }
 }
 
+TEST(LineEncoder, StopsAtTheFirstFailedWrite) {
+  // Output that cannot be written: the conversion ends at the write that fails, before the read
+  // error of the next block, the error of the line, or the end marker after it.
+  const std::tuple<std::string, size_t, DumpLayout> cases[] = {
+      {std::string(4095, 'A') + "\nB\n", kFileBufferSize, DumpLayout::baud300},
+      {std::string(5000, 'A') + "\t", SIZE_MAX, DumpLayout::baud300},
+      {"1 " + std::string(4091, 'A') + "\n", SIZE_MAX, DumpLayout::baud2000},  // 2 bytes of room
+  };
+  for (const auto& [listing, failReadAt, layout] : cases) {
+    MemoryFile input{listing, 1 << 20, failReadAt};
+    MemoryFile output{"", 1 << 20, SIZE_MAX, 0};
+    attachMemoryFile(0, input, false);
+    attachMemoryFile(1, output, true);
+    EXPECT_EQ(ConversionEnd::writeError, convertListing(layout)) << listing.size();
+    closeAllFiles();
+  }
+}
+
 }  // namespace
