@@ -212,20 +212,25 @@ class Programs(unittest.TestCase):
                 self.assertTrue(dump == Path(folder, "back").read_bytes(), "round trip differs")
 
     def test_permissions_of_an_unprivileged_user(self):
+        # The other user runs a copy of the program in a temporary folder, as it may not reach
+        # the checkout, but it must reach that folder.
+        temporary = Path(tempfile.gettempdir()).resolve()
         if WINDOWS or os.geteuid() != 0:
             self.skipTest("POSIX only: another user, which needs root")
+        if not all(os.stat(folder).st_mode & 0o001 for folder in (temporary, *temporary.parents)):
+            self.skipTest(f"another user cannot reach the temporary folder {temporary}")
         cases = [(0o000, 0o600, b"Can't open file: in\n\n"), (0o400, 0o400, CREATE + b"out\n\n"),
                  (0o400, 0o200, b"")]  # unreadable: no question, but it can still be written
         for letter, (program, sample, output) in PROGRAMS.items():
             for modes in cases:
                 with self.subTest(letter + str(modes)), tempfile.TemporaryDirectory() as folder:
-                    os.chmod(make(folder, **{"in": sample, "out": OLD}), 0o777)
-                    for name, mode in zip(("in", "out"), modes):
+                    make(folder, **{"in": sample, "out": OLD, "run": Path(program).read_bytes()})
+                    for name, mode in zip(("", "run", "in", "out"), (0o777, 0o755) + modes[:2]):
                         os.chown(Path(folder, name), 65534, 65534)
                         os.chmod(Path(folder, name), mode)
                     self.assertEqual((int(modes[2] != b""), modes[2]),
-                                     run(program, ["in", "out"], folder, user=65534, group=65534,
-                                         extra_groups=[]))
+                                     run(str(Path(folder, "run")), ["in", "out"], folder,
+                                         user=65534, group=65534, extra_groups=[]))
                     self.assertEqual(OLD if modes[2] else output, Path(folder, "out").read_bytes())
 
     def test_question_on_a_terminal(self):
