@@ -8,6 +8,7 @@
 #include "services/byte_marks.h"
 #include "services/console.h"
 #include "services/files.h"
+#include "services/memory_bounds.h"
 #include "services/text.h"
 
 namespace {
@@ -22,8 +23,19 @@ constexpr unsigned char kWordLast = 127;  // 94..127 but "{" begin a word
 constexpr int64_t kLowestLineNumber = -32768;
 constexpr int64_t kHighestLineNumber = 32767;
 
-// The room a line's dump bytes take beyond its elements: the number word and the line end.
-constexpr size_t kRecordFrame = 3;
+// The scans load a word of bytes at any byte of a line up to its end byte, which the padding after
+// the line must hold; a run of characters that stand for themselves is stored a word at a time,
+// the last one where the end byte's output would go, which the slack after the output must hold.
+constexpr size_t kWordBytes = sizeof(loadWord(nullptr));
+static_assert(kLinePadding >= kWordBytes, "a word loaded at a line's end byte is in its padding");
+static_assert(kEncodeSlack >= kWordBytes, "a word stored at the line end's output is in the slack");
+
+// The room that the records of lines of count bytes of the listing, with their line ends, need at
+// out, the slack of encodeLine included. A record is no longer than its line, but in the 2000-baud
+// layout, whose number word may be a byte longer than the digits it is read from.
+size_t recordRoom(size_t count, size_t lines, DumpLayout layout) {
+  return count + kEncodeSlack + (layout == DumpLayout::baud2000 ? lines : 0);
+}
 
 // The value of each byte as a digit ("0" to "9", "A" to "F", "a" to "f"); 255 for other bytes.
 constexpr std::array<uint8_t, 256> kDigitValues = [] {
@@ -71,18 +83,31 @@ const char* findWordEnd(const char* p) {
   return p;
 }
 
+// Bytes of the listing as the console shows them.
+std::u16string shownText(std::string_view bytes) {
+  std::u16string text;
+  decodeUtf8(bytes, Utf8Errors::replace, text);
+  return visibleText(text);
+}
+
 void reportError(LineError error, int64_t lineNumber, std::string_view line,
                  std::string_view word) {
   std::u16string number = decimalText(lineNumber);
   std::u16string message;
   switch (error) {
+    case LineError::none:
+      return;
     case LineError::invalidCharacter:
       message = u"Error: invalid character at line " + number;
       break;
     case LineError::unknownToken:
-      message = u"Error: unknown token at line " + number + u" - #";
-      decodeUtf8(word, Utf8Errors::replace, message);
-      message += u"#";
+      message = u"Error: unknown token at line " + number + u" - #" + shownText(word) + u"#";
+      break;
+    case LineError::missingBrace:
+      message =
+          u"Error: got to end of line without finding right brace to match left brace at "
+          u"line " +
+          number;
       break;
     case LineError::missingLineNumber:
       message = u"Error: missing line number at line " + number;
@@ -90,17 +115,9 @@ void reportError(LineError error, int64_t lineNumber, std::string_view line,
     case LineError::lineNumberOutOfRange:
       message = u"Error: line number out of range at line " + number;
       break;
-    default:
-      message =
-          u"Error: got to end of line without finding right brace to match left brace at "
-          u"line " +
-          number;
-      break;
   }
   printLine(message);
-  std::u16string text;
-  decodeUtf8(line, Utf8Errors::replace, text);
-  printLine(text);
+  printLine(shownText(line));
   printLine(u"");
 }
 
@@ -249,16 +266,14 @@ LineError encodeLine(const char*& line, char*& out, std::string_view& word) {
 }
 
 ConversionEnd convertListing(DumpLayout layout) {
-  // Room for the records of the lines of a read-ahead, or for that of the longest line. A record
-  // is at most one byte longer than its line with the line end, and only in the 2000-baud layout,
-  // where a line takes two bytes at least.
-  std::string record(kFileBufferSize + kFileBufferSize / 2 + kEncodeSlack + kRecordFrame, '\0');
+  std::string record;
   int64_t lineNumber = 0;
   while (!atEndOfFile(0)) {
     // The whole lines of the read-ahead are encoded where they are, and their records written
     // together. Then the line after them, if any, is read and encoded on its own.
     std::string_view ahead = readAhead(0);
-    char* out = &record[0];
+    // Each line of it but the last takes two bytes at least: a digit and a line end.
+    char* out = roomOf(record, recordRoom(ahead.size(), (ahead.size() + 1) / 2, layout));
     const char* rest = encodeWholeLines(ahead, layout, out, lineNumber);
     skipReadAhead(0, static_cast<size_t>(rest - ahead.data()));
     writeBytes(1, record.data(), static_cast<size_t>(out - record.data()));
@@ -268,10 +283,8 @@ ConversionEnd convertListing(DumpLayout layout) {
     std::string_view line = readLineBytes(0);
     if (fileFailed(0)) return ConversionEnd::readError;
     ++lineNumber;
-    if (record.size() < line.size() + kEncodeSlack + kRecordFrame)
-      record.resize(line.size() + kEncodeSlack + kRecordFrame);
     const char* end = line.data();
-    out = &record[0];
+    out = roomOf(record, recordRoom(line.size(), 1, layout));
     std::string_view word;
     LineError error = encodeRecord(end, layout, out, word);
     if (error == LineError::none) *out++ = static_cast<char>(dump::kLineEnd);

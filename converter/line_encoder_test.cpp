@@ -59,8 +59,8 @@ TEST(LineEncoder, ConvertsListingsUpToTheFirstError) {
       {"e", "", token + "1 - #e#", ""},
       {"A ^ ", "", token + "1 - #^#", "41 20"},
       {"`", "", token + "1 - #`#", ""},
-      {"\x7F|", "", token + "1 - #\x7F|#", ""},
-      {"goto\t10", "", token + "1 - #goto\t10#", ""},
+      {"\x7F|", "", token + "1 - #^?|#", ""},
+      {"goto\t10", "", token + "1 - #goto^I10#", ""},
       {"A}{", "", token + "1 - #}{#", "41"},
       {"caf\xC3\xA9", "", token + "1 - #caf\xC3\xA9#", ""},
       {"AB{65", "", brace + "1", "41 42"},
@@ -100,6 +100,24 @@ TEST(LineEncoder, ConvertsListingsUpToTheFirstError) {
     EXPECT_EQ(message.empty(), report.empty()) << listing << " gave " << report;
     EXPECT_EQ(message, report.substr(report.size() - std::min(report.size(), message.size())))
         << listing;
+  }
+}
+
+TEST(LineEncoder, StopsAtTheFirstFailedWrite) {
+  // Output that cannot be written: the conversion ends at the write that fails, before the read
+  // error of the next block, the error of the line, or the end marker after it.
+  const std::tuple<std::string, size_t, DumpLayout> cases[] = {
+      {std::string(4095, 'A') + "\nB\n", kFileBufferSize, DumpLayout::baud300},
+      {std::string(5000, 'A') + "\t", SIZE_MAX, DumpLayout::baud300},
+      {"1 " + std::string(4091, 'A') + "\n", SIZE_MAX, DumpLayout::baud2000},  // 2 bytes of room
+  };
+  for (const auto& [listing, failReadAt, layout] : cases) {
+    MemoryFile input{listing, 1 << 20, failReadAt};
+    MemoryFile output{"", 1 << 20, SIZE_MAX, 0};
+    attachMemoryFile(0, input, false);
+    attachMemoryFile(1, output, true);
+    EXPECT_EQ(ConversionEnd::writeError, convertListing(layout)) << listing.size();
+    closeAllFiles();
   }
 }
 

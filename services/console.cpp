@@ -23,7 +23,7 @@ bool confirmYesNo(std::u16string_view question) {
   for (;;) {
     if (readKey(key) == KeyRead::closed) break;
     key = toUpper(key);
-    if (!key.empty()) printLine(key);
+    if (!key.empty()) printLine(visibleText(key));
     if (key == u"Y") {
       yes = true;
       break;

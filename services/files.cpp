@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "services/byte_marks.h"
+#include "services/memory_bounds.h"
 #include "services/system.h"
 #include "services/text.h"
 
@@ -19,7 +21,9 @@ struct OpenFile {
   intptr_t handle = 0;
   const SystemFileOps* ops = nullptr;
   size_t written = 0;
-  unsigned char buffer[kFileBufferSize + kLinePadding];  // read-ahead, a zero byte, padding
+  // The read-ahead, a zero byte and padding, or the output and the padding's room. Allocated on
+  // its own, so that a sanitizer sees where it ends, and kept for the number's next file.
+  unsigned char* buffer = nullptr;
   std::string lineBytes;  // kept between lines so that reading lines does not allocate
 };
 
@@ -40,6 +44,7 @@ bool fill(int number) {
   if (cursor.failed) return false;
   OpenFile& file = files[number];
   cursor.readNext = cursor.readEnd = file.buffer;
+  markReadable(file.buffer, kFileBufferSize + kLinePadding);
   long long got = file.ops->read(file.handle, file.buffer, kFileBufferSize);
   if (got < 0) {
     cursor.failed = true;
@@ -47,6 +52,7 @@ bool fill(int number) {
   }
   cursor.readEnd = file.buffer + got;
   file.buffer[got] = 0;
+  markUnreadable(cursor.readEnd + kLinePadding, kFileBufferSize - static_cast<size_t>(got));
   return got > 0;
 }
 
@@ -87,6 +93,13 @@ bool attachFile(int number, intptr_t handle, const SystemFileOps& ops, bool forW
   if (!isFileNumber(number)) return false;
   closeFile(number);
   OpenFile& file = files[number];
+  if (file.buffer == nullptr) {
+    file.buffer = new (std::nothrow) unsigned char[kFileBufferSize + kLinePadding];
+    if (file.buffer == nullptr) return false;
+  }
+  // Output never reaches the padding.
+  markReadable(file.buffer, kFileBufferSize);
+  markUnreadable(file.buffer + kFileBufferSize, kLinePadding);
   file.handle = handle;
   file.ops = &ops;
   file.forWriting = forWriting;
@@ -180,6 +193,7 @@ std::string_view readLineBytes(int number) {
   }
   // Any other line is gathered across refills, and zero bytes are put after it.
   std::string& bytes = files[number].lineBytes;
+  markStorageReadable(bytes);
   bytes.assign(start, end);
   cursor.readNext = end;
   while (cursor.readNext == cursor.readEnd && fill(number)) {
@@ -193,6 +207,7 @@ std::string_view readLineBytes(int number) {
     if (*end == '\r' && fill(number) && *cursor.readNext == '\n') ++cursor.readNext;
   }
   bytes.append(kLinePadding, '\0');
+  markUnreadableAfter(bytes, bytes.size());
   return std::string_view(bytes).substr(0, bytes.size() - kLinePadding);
 }
 
@@ -241,10 +256,9 @@ size_t writePiecesFlushing(int number, std::string_view bytes, const PieceTable&
   const unsigned char* in = first;
   const unsigned char* end = first + bytes.size();
   while (in < end) {
-    size_t room = static_cast<size_t>(cursor.writeEnd - cursor.writeNext);
-    if (room > 2 * kMaxPieceSize) {
-      // As many pieces as writePieces takes in one run.
-      size_t count = std::min(static_cast<size_t>(end - in), room / kMaxPieceSize - 1);
+    size_t fit = piecesThatFit(static_cast<size_t>(cursor.writeEnd - cursor.writeNext));
+    if (fit > 0) {
+      size_t count = std::min(static_cast<size_t>(end - in), fit);
       cursor.writeNext = copyPieces(cursor.writeNext, in, count, pieces);
       in += count;
       continue;

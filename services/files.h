@@ -150,6 +150,12 @@ struct PieceTable {
   uint8_t size[256];
 };
 
+// How many pieces fit in room bytes of buffer, where each is copied at kMaxPieceSize bytes and,
+// as writePiece asks, must find more room than its size: n pieces while room > n * kMaxPieceSize.
+inline size_t piecesThatFit(size_t room) {
+  return room == 0 ? 0 : (room - 1) / kMaxPieceSize;  // room - 1 is taken only above 0: no wrap
+}
+
 // Copies the pieces of count bytes to out and returns the end of their text. Copies kMaxPieceSize
 // bytes for each, so out needs that much room beyond the start of the last piece.
 inline unsigned char* copyPieces(unsigned char* out, const unsigned char* in, size_t count,
@@ -178,7 +184,7 @@ inline unsigned char* copyPieces(unsigned char* out, const unsigned char* in, si
 inline void writeShortPiece(int number, const char* text, size_t size) {
   if (isFileNumber(number)) {
     FileCursor& cursor = fileCursors[number];
-    if (static_cast<size_t>(cursor.writeEnd - cursor.writeNext) > kMaxPieceSize) {
+    if (piecesThatFit(static_cast<size_t>(cursor.writeEnd - cursor.writeNext)) > 0) {
       std::memcpy(cursor.writeNext, text, kMaxPieceSize);
       cursor.writeNext += size;
       return;
@@ -193,11 +199,8 @@ inline void writeShortPiece(int number, const char* text, size_t size) {
 size_t writePiecesFlushing(int number, std::string_view bytes, const PieceTable& pieces);
 inline size_t writePieces(int number, std::string_view bytes, const PieceTable& pieces) {
   if (isFileNumber(number)) {
-    // While more than kMaxPieceSize bytes of room are left before each piece, writePiece would
-    // copy each one in, and copying kMaxPieceSize bytes for each stays inside the buffer.
     FileCursor& cursor = fileCursors[number];
-    size_t room = static_cast<size_t>(cursor.writeEnd - cursor.writeNext);
-    if (room > 2 * kMaxPieceSize && bytes.size() < room / kMaxPieceSize - 1) {
+    if (bytes.size() <= piecesThatFit(static_cast<size_t>(cursor.writeEnd - cursor.writeNext))) {
       cursor.writeNext =
           copyPieces(cursor.writeNext, reinterpret_cast<const unsigned char*>(bytes.data()),
                      bytes.size(), pieces);

@@ -4,10 +4,11 @@
 
 #include "services/console.h"
 #include "services/files.h"
+#include "services/text.h"
 
 int reportFailure(std::u16string_view message, std::u16string_view subject) {
   std::u16string line(message);
-  line.append(subject);
+  line.append(visibleText(subject));
   printLine(line);
   printLine(u"");
   return kExitFailure;

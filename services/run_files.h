@@ -4,7 +4,8 @@
 
 #include <string_view>
 
-// Prints message followed by subject, then an empty line. Returns the failure exit status.
+// Prints message followed by subject, a path or a parameter shown as visibleText, then an empty
+// line. Returns the failure exit status.
 int reportFailure(std::u16string_view message, std::u16string_view subject);
 
 // Opens input as file 0 and creates output as file 1. When the output exists the user is asked

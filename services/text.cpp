@@ -238,6 +238,26 @@ void encodeUtf8(std::u16string_view text, std::string& out) {
   out.resize(static_cast<size_t>(dst - out.data()));
 }
 
+std::u16string visibleText(std::u16string_view text) {
+  std::u16string shown;
+  for (char16_t unit : text) {
+    // An escaped byte counts as the control of its value: in some terminals a lone byte 0x9B
+    // starts a control sequence as U+009B does.
+    bool escapedC1 = unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0x9F;
+    char16_t c = escapedC1 ? static_cast<char16_t>(unit - kEscapeBase) : unit;
+    if (c >= 0x80 && c <= 0x9F) {
+      shown += u"M-";
+      c = static_cast<char16_t>(c - 0x80);
+    }
+    if (c < 0x20 || c == 0x7F) {
+      shown += u'^';
+      c ^= 0x40;
+    }
+    shown += c;
+  }
+  return shown;
+}
+
 std::vector<std::u16string> splitCommandLine(std::u16string_view commandLine) {
   std::vector<std::u16string> words;
   size_t size = commandLine.size();

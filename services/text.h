@@ -43,6 +43,12 @@ void decodeUtf8(std::string_view bytes, Utf8Errors errors, std::u16string& out);
 // that decodeUtf8 escaped; any other lone surrogate gives U+FFFD.
 void encodeUtf8(std::u16string_view text, std::string& out);
 
+// The text as the console shows text from outside the program, which must not be able to drive
+// the terminal: C0 controls and DEL in caret notation ("^[" for ESC, "^I" for a tab, "^?" for
+// DEL), and C1 controls U+0080..U+009F, as well as the bytes 0x80..0x9F that decodeUtf8 escaped,
+// as "M-" and the caret form of the control 0x80 below ("M-^[" for U+009B), as cat -v shows bytes.
+std::u16string visibleText(std::u16string_view text);
+
 // Splits a whole command line into words, the program's name first. Words are separated by
 // spaces only; a word that starts with a double quote runs to the next double quote (or the end)
 // and the quotes are not part of it, so "" is an empty word, and characters right after the

@@ -69,6 +69,15 @@ TEST(Text, Utf8BothWays) {
   EXPECT_EQ("\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDz\xEF\xBF\xBD\xEF\xBF\xBD", encoded);
 }
 
+TEST(Text, VisibleText) {
+  using namespace std::string_literals;
+  // Controls shown, other characters and escaped bytes as they are.
+  EXPECT_EQ(
+      u"^@^I^[[2J^_ ~^?M-^@M-^[M-^_\xA0\xE9 M-^@M-^_\xDCA0\xDC7F\xD83D\xDE00"s,
+      visibleText(
+          u"\0\t\x1B[2J\x1F ~\x7F\x80\x9B\x9F\xA0\xE9 \xDC80\xDC9F\xDCA0\xDC7F\xD83D\xDE00"s));
+}
+
 TEST(Text, SplitCommandLine) {
   struct Case {
     std::u16string line;
