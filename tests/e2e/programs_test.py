@@ -4,8 +4,9 @@ of every file, one row per run.
 
 Usage: programs_test.py KALDEX MORVIX EXAMPLES [unittest arguments]
 Every program starts under the command E2E_RUNNER when it is set (an emulator: qemu-user, Wine).
-E2E_WINDOWS=1 says the programs are Windows ones: their console text, UTF-16LE with CR LF, is read
-as UTF-8 with LF.
+E2E_SYSTEM says what the programs run on: posix (the default), windows (console text UTF-16LE with
+CR LF, read as UTF-8 with LF) or node (WebAssembly); the last two have no pseudo-terminal, POSIX
+signals or another user, and take arguments as UTF-8 only.
 """
 import contextlib, fcntl, os, random, resource, shlex, signal, subprocess, sys, tempfile, termios
 import time
@@ -16,7 +17,8 @@ KALDEX, MORVIX, EXAMPLES = map(os.path.abspath, sys.argv[1:4])
 # The programs start with the signal handling of a shell, also when this runs under nohup.
 for number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM):
     signal.signal(number, signal.SIG_DFL)
-WINDOWS = os.environ.get("E2E_WINDOWS") == "1"
+SYSTEM = os.environ.get("E2E_SYSTEM", "posix")
+WINDOWS = SYSTEM == "windows"
 RUNNER = shlex.split(os.environ.get("E2E_RUNNER", ""))
 
 
@@ -87,8 +89,8 @@ NULL, CLOSED = subprocess.DEVNULL, "closed"
 # A run of each program named (K, M) with args in a folder of test files: what it shows (status
 # 0) or fails with (status 1); the file its second argument names ("out" with fewer), by default
 # the program's output after a success and as it was after a failure; the keys, the input "in"
-# when not the sample, the standard input, and what it needs: "posix" for arguments that are not
-# UTF-8, or a path. A row whose need is missing is skipped, saying why.
+# when not the sample, the standard input, and what it needs: "byte arguments" for arguments that
+# are not UTF-8, or a path. A row whose need is missing is skipped, saying why.
 class Run:
     def __init__(self, programs, args, shows=None, fails=None, file="by default", keys=b"y",
                  given=None, stdin=subprocess.PIPE, needs=None):
@@ -122,10 +124,10 @@ ROWS = [
     Run("KM", "in out -2K bad -x", fails=b"Invalid parameter: bad\n\n"),
     # Path and option bytes that are not UTF-8 reach the system unchanged, and the console too but
     # for 0x80..0x9F, which some terminals obey. Nothing from outside drives the terminal.
-    Run("KM", "in out -2\udccb", fails=b"Invalid parameter: -2\xcb\n\n", needs="posix"),
+    Run("KM", "in out -2\udccb", fails=b"Invalid parameter: -2\xcb\n\n", needs="byte arguments"),
     Run("KM", "x\udce9\udced\udca0\udc9b out", fails=b"Can't open file: x\xe9\xed\xa0M-^[\n\n",
-        needs="posix"),
-    Run("KM", "in out\udce9", b"", keys=b"", needs="posix"),
+        needs="byte arguments"),
+    Run("KM", "in out\udce9", b"", keys=b"", needs="byte arguments"),
     Run("KM", "no\x1b[2Jsuch out", fails=b"Can't open file: no^[[2Jsuch\n\n"),
     Run("K", "missing out -v", fails=b"Invalid parameter: -v\n\n"),
     Run("K", "in -2K", b""),  # the first two parameters are always paths
@@ -155,7 +157,7 @@ ROWS = [
         (" -n", b"{10}PRINT {127}{-128}\r\n{-1}"), (" -v", b"?PRINT SCROLL ?\r\n?"),
         (" -2k", b"10 PRINT ??\r\n"), (" -E -n -V -2K -e", b"10 print scroll {-128}\r\n"))),
 ]
-HAS = {"posix": not WINDOWS}  # other needs are paths, which must exist
+HAS = {"byte arguments": SYSTEM == "posix"}  # other needs are paths, which must exist
 
 
 class Programs(unittest.TestCase):
@@ -214,8 +216,8 @@ class Programs(unittest.TestCase):
         # The other user runs a copy of the program in a temporary folder, as it may not reach
         # the checkout, but it must reach that folder.
         temporary = Path(tempfile.gettempdir()).resolve()
-        if WINDOWS or os.geteuid() != 0:
-            self.skipTest("POSIX only: another user, which needs root")
+        if SYSTEM != "posix" or os.geteuid() != 0:
+            self.skipTest(f"{SYSTEM}: another user is POSIX only, and needs root")
         if not all(os.stat(folder).st_mode & 0o001 for folder in (temporary, *temporary.parents)):
             self.skipTest(f"another user cannot reach the temporary folder {temporary}")
         cases = [(0o000, 0o600, b"Can't open file: in\n\n"), (0o400, 0o400, CREATE + b"out\n\n"),
@@ -233,8 +235,8 @@ class Programs(unittest.TestCase):
                     self.assertEqual(OLD if modes[2] else output, Path(folder, "out").read_bytes())
 
     def test_question_on_a_terminal(self):
-        if WINDOWS:
-            self.skipTest("POSIX only: pseudo-terminal and signals")
+        if SYSTEM != "posix":
+            self.skipTest(f"{SYSTEM}: pseudo-terminal and signals are POSIX only")
         question = Q.replace(b"\n", b"\r\n")
         # Keys typed one at a time, each once the one before is echoed, or pause seconds apart
         # when they echo nothing; a number is a signal sent instead. What the terminal shows
@@ -328,8 +330,8 @@ class Faults(unittest.TestCase):
         # A hang-up closes the output with every byte converted; an interrupt or a termination
         # ends the program at once, losing at most the block not yet written. 0: a hang-up the
         # program was started to ignore (nohup), so that it goes on to the end of the input.
-        if WINDOWS:
-            self.skipTest("POSIX only: signals")
+        if SYSTEM != "posix":
+            self.skipTest(f"{SYSTEM}: signals are POSIX only")
         for letter, (program, sample, output) in PROGRAMS.items():
             for signal_number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM, 0):
                 nohup = lambda: signal_number or signal.signal(signal.SIGHUP, signal.SIG_IGN)
