@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "converter/line_encoder.h"
+#include "converter/listing_conversion.h"
 #include "lister/renderer.h"
 #include "services/files.h"
 #include "tests/memory_file.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "converter/line_encoder.h"
+#include "converter/listing_conversion.h"
 #include "services/console.h"
 #include "services/run_files.h"
 #include "services/text.h"

@@ -1,15 +1,11 @@
 #include "converter/line_encoder.h"
 
 #include <array>
-#include <string>
 
 #include "basicdata/dump_format.h"
 #include "basicdata/tokens.h"
 #include "services/byte_marks.h"
-#include "services/console.h"
 #include "services/files.h"
-#include "services/memory_bounds.h"
-#include "services/text.h"
 
 namespace {
 
@@ -30,13 +26,6 @@ constexpr size_t kWordBytes = sizeof(loadWord(nullptr));
 static_assert(kLinePadding >= kWordBytes, "a word loaded at a line's end byte is in its padding");
 static_assert(kEncodeSlack >= kWordBytes, "a word stored at the line end's output is in the slack");
 
-// The room that the records of lines of count bytes of the listing, with their line ends, need at
-// out, the slack of encodeLine included. A record is no longer than its line, but in the 2000-baud
-// layout, whose number word may be a byte longer than the digits it is read from.
-size_t recordRoom(size_t count, size_t lines, DumpLayout layout) {
-  return count + kEncodeSlack + (layout == DumpLayout::baud2000 ? lines : 0);
-}
-
 // The value of each byte as a digit ("0" to "9", "A" to "F", "a" to "f"); 255 for other bytes.
 constexpr std::array<uint8_t, 256> kDigitValues = [] {
   std::array<uint8_t, 256> values = {};
@@ -48,13 +37,6 @@ constexpr std::array<uint8_t, 256> kDigitValues = [] {
   }
   return values;
 }();
-
-// A 16-bit word of a 2000-baud dump, low byte first, in two's complement.
-void putWord(char*& out, int value) {
-  uint16_t word = static_cast<uint16_t>(value);
-  *out++ = static_cast<char>(word & 0xFF);
-  *out++ = static_cast<char>(word >> 8);
-}
 
 bool isLineEnd(char c) {
   return c == '\r' || c == '\n' || c == 0;
@@ -81,44 +63,6 @@ const char* findWordEnd(const char* p) {
   while (*p != ' ' && !isLineEnd(*p))
     ++p;
   return p;
-}
-
-// Bytes of the listing as the console shows them.
-std::u16string shownText(std::string_view bytes) {
-  std::u16string text;
-  decodeUtf8(bytes, Utf8Errors::replace, text);
-  return visibleText(text);
-}
-
-void reportError(LineError error, int64_t lineNumber, std::string_view line,
-                 std::string_view word) {
-  std::u16string number = decimalText(lineNumber);
-  std::u16string message;
-  switch (error) {
-    case LineError::none:
-      return;
-    case LineError::invalidCharacter:
-      message = u"Error: invalid character at line " + number;
-      break;
-    case LineError::unknownToken:
-      message = u"Error: unknown token at line " + number + u" - #" + shownText(word) + u"#";
-      break;
-    case LineError::missingBrace:
-      message =
-          u"Error: got to end of line without finding right brace to match left brace at "
-          u"line " +
-          number;
-      break;
-    case LineError::missingLineNumber:
-      message = u"Error: missing line number at line " + number;
-      break;
-    case LineError::lineNumberOutOfRange:
-      message = u"Error: line number out of range at line " + number;
-      break;
-  }
-  printLine(message);
-  printLine(shownText(line));
-  printLine(u"");
 }
 
 }  // namespace
@@ -223,8 +167,22 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
   return error;
 }
 
-// The record of the line at line (see encodeLine): in the 2000-baud layout its number word, then
-// the bytes of its elements.
+}  // namespace
+
+LineError encodeLine(const char*& line, char*& out, std::string_view& word) {
+  return encodeElements(line, out, word);
+}
+
+void putWord(char*& out, int value) {
+  uint16_t word = static_cast<uint16_t>(value);
+  *out++ = static_cast<char>(word & 0xFF);
+  *out++ = static_cast<char>(word >> 8);
+}
+
+size_t recordRoom(size_t count, size_t lines, DumpLayout layout) {
+  return count + kEncodeSlack + (layout == DumpLayout::baud2000 ? lines : 0);
+}
+
 LineError encodeRecord(const char*& line, DumpLayout layout, char*& out, std::string_view& word) {
   if (layout == DumpLayout::baud2000) {
     int number = 0;
@@ -235,10 +193,6 @@ LineError encodeRecord(const char*& line, DumpLayout layout, char*& out, std::st
   return encodeElements(line, out, word);
 }
 
-// Encodes the lines at the start of the read-ahead into their records at out, each with its line
-// end, and counts them, up to the first line that has an error or that the read-ahead does not
-// hold whole with its line end (and the byte after a CR). Returns where that line begins, or the
-// end of the read-ahead.
 const char* encodeWholeLines(std::string_view readAhead, DumpLayout layout, char*& out,
                              int64_t& lines) {
   const char* p = readAhead.data();
@@ -257,52 +211,4 @@ const char* encodeWholeLines(std::string_view readAhead, DumpLayout layout, char
     p += *p == '\r' && p[1] == '\n' ? 2 : 1;
   }
   return end;
-}
-
-}  // namespace
-
-LineError encodeLine(const char*& line, char*& out, std::string_view& word) {
-  return encodeElements(line, out, word);
-}
-
-ConversionEnd convertListing(DumpLayout layout) {
-  std::string record;
-  int64_t lineNumber = 0;
-  while (!atEndOfFile(0)) {
-    // The whole lines of the read-ahead are encoded where they are, and their records written
-    // together. Then the line after them, if any, is read and encoded on its own.
-    std::string_view ahead = readAhead(0);
-    // Each line of it but the last takes two bytes at least: a digit and a line end.
-    char* out = roomOf(record, recordRoom(ahead.size(), (ahead.size() + 1) / 2, layout));
-    const char* rest = encodeWholeLines(ahead, layout, out, lineNumber);
-    skipReadAhead(0, static_cast<size_t>(rest - ahead.data()));
-    writeBytes(1, record.data(), static_cast<size_t>(out - record.data()));
-    if (fileFailed(1)) return ConversionEnd::writeError;
-    if (rest == ahead.data() + ahead.size()) continue;
-
-    std::string_view line = readLineBytes(0);
-    if (fileFailed(0)) return ConversionEnd::readError;
-    ++lineNumber;
-    const char* end = line.data();
-    out = roomOf(record, recordRoom(line.size(), 1, layout));
-    std::string_view word;
-    LineError error = encodeRecord(end, layout, out, word);
-    if (error == LineError::none) *out++ = static_cast<char>(dump::kLineEnd);
-    writeBytes(1, record.data(), static_cast<size_t>(out - record.data()));
-    if (fileFailed(1)) return ConversionEnd::writeError;
-    if (error != LineError::none) {
-      reportError(error, lineNumber, line, word);
-      return ConversionEnd::listingError;
-    }
-  }
-  if (fileFailed(0)) return ConversionEnd::readError;
-  if (layout == DumpLayout::baud2000) {
-    // The end marker closes a 2000-baud recording, also one without lines.
-    char marker[2];
-    char* out = marker;
-    putWord(out, dump::kEndMarker);
-    writeBytes(1, marker, sizeof marker);
-    if (fileFailed(1)) return ConversionEnd::writeError;
-  }
-  return ConversionEnd::finished;
 }

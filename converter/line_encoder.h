@@ -1,4 +1,4 @@
-// The conversion of a text listing into a dump of line records.
+// The encoding of listing lines into the line records of a dump.
 #pragma once
 
 #include <cstddef>
@@ -46,10 +46,21 @@ enum class DumpLayout {
   baud2000,  // each record starts with its line number word; the end marker closes the dump
 };
 
-enum class ConversionEnd { finished, listingError, readError, writeError };
+// A 16-bit word of a 2000-baud dump at out, low byte first, in two's complement.
+void putWord(char*& out, int value);
 
-// Converts file 0, a listing, into line records in file 1, up to the end of the input or the
-// first error. A listing error is reported on the console (the message with the line number, the
-// line as read, an empty line); read and write errors are left to the caller. The 2000-baud end
-// marker is written only when the whole listing has been converted.
-ConversionEnd convertListing(DumpLayout layout = DumpLayout::baud300);
+// The room that the records of lines of count bytes of the listing, with their line ends, need at
+// out, the slack of encodeLine included. A record is no longer than its line, but in the 2000-baud
+// layout, whose number word may be a byte longer than the digits it is read from.
+size_t recordRoom(size_t count, size_t lines, DumpLayout layout);
+
+// The record of the line at line (see encodeLine), without its line end: in the 2000-baud layout
+// its number word, then the bytes of its elements.
+LineError encodeRecord(const char*& line, DumpLayout layout, char*& out, std::string_view& word);
+
+// Encodes the lines at the start of the read-ahead into their records at out, each with its line
+// end, and counts them, up to the first line that has an error or that the read-ahead does not
+// hold whole with its line end (and the byte after a CR). Returns where that line begins, or the
+// end of the read-ahead.
+const char* encodeWholeLines(std::string_view readAhead, DumpLayout layout, char*& out,
+                             int64_t& lines);

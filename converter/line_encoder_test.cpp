@@ -1,4 +1,5 @@
 #include "converter/line_encoder.h"
+#include "converter/listing_conversion.h"
 
 #include <gtest/gtest.h>
 

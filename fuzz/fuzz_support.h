@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "converter/line_encoder.h"
+#include "converter/listing_conversion.h"
 #include "lister/renderer.h"
 #include "services/files.h"
 #include "tests/memory_file.h"

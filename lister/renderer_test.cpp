@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "converter/line_encoder.h"
+#include "converter/listing_conversion.h"
 #include "tests/memory_file.h"
 
 using namespace std::string_literals;
