@@ -167,23 +167,9 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
   return error;
 }
 
-}  // namespace
-
-LineError encodeLine(const char*& line, char*& out, std::string_view& word) {
-  return encodeElements(line, out, word);
-}
-
-void putWord(char*& out, int value) {
-  uint16_t word = static_cast<uint16_t>(value);
-  *out++ = static_cast<char>(word & 0xFF);
-  *out++ = static_cast<char>(word >> 8);
-}
-
-size_t recordRoom(size_t count, size_t lines, DumpLayout layout) {
-  return count + kEncodeSlack + (layout == DumpLayout::baud2000 ? lines : 0);
-}
-
-LineError encodeRecord(const char*& line, DumpLayout layout, char*& out, std::string_view& word) {
+// The body of encodeRecord, written out in the loop over the lines of a read-ahead.
+inline LineError encodeRecordInline(const char*& line, DumpLayout layout, char*& out,
+                                    std::string_view& word) {
   if (layout == DumpLayout::baud2000) {
     int number = 0;
     LineError error = parseLineNumber(line, number);
@@ -191,6 +177,20 @@ LineError encodeRecord(const char*& line, DumpLayout layout, char*& out, std::st
     putWord(out, number);
   }
   return encodeElements(line, out, word);
+}
+
+}  // namespace
+
+LineError encodeLine(const char*& line, char*& out, std::string_view& word) {
+  return encodeElements(line, out, word);
+}
+
+size_t recordRoom(size_t count, size_t lines, DumpLayout layout) {
+  return count + kEncodeSlack + (layout == DumpLayout::baud2000 ? lines : 0);
+}
+
+LineError encodeRecord(const char*& line, DumpLayout layout, char*& out, std::string_view& word) {
+  return encodeRecordInline(line, layout, out, word);
 }
 
 const char* encodeWholeLines(std::string_view readAhead, DumpLayout layout, char*& out,
@@ -201,7 +201,7 @@ const char* encodeWholeLines(std::string_view readAhead, DumpLayout layout, char
     const char* line = p;
     char* o = out;
     std::string_view word;
-    if (encodeRecord(p, layout, o, word) != LineError::none || p == end ||
+    if (encodeRecordInline(p, layout, o, word) != LineError::none || p == end ||
         (*p == '\r' && p + 1 == end)) {
       return line;
     }

@@ -47,7 +47,11 @@ enum class DumpLayout {
 };
 
 // A 16-bit word of a 2000-baud dump at out, low byte first, in two's complement.
-void putWord(char*& out, int value);
+inline void putWord(char*& out, int value) {
+  uint16_t word = static_cast<uint16_t>(value);
+  *out++ = static_cast<char>(word & 0xFF);
+  *out++ = static_cast<char>(word >> 8);
+}
 
 // The room that the records of lines of count bytes of the listing, with their line ends, need at
 // out, the slack of encodeLine included. A record is no longer than its line, but in the 2000-baud
