@@ -87,9 +87,8 @@ NULL, CLOSED = subprocess.DEVNULL, "closed"
 
 # A run of each program named (K, M) with args in a folder of test files: what it shows (status
 # 0) or fails with (status 1); the file its second argument names ("out" with fewer), by default
-# the program's output after a success and as it was after a failure; the keys, the input "in"
-# when not the sample, the standard input, and what it needs: "posix" for arguments that are not
-# UTF-8, or a path. A row whose need is missing is skipped, saying why.
+# its output after a success and as it was after a failure; the keys, the input "in" when not the
+# sample, the standard input, and what it needs ("posix": non-UTF-8 arguments; or a path).
 class Run:
     def __init__(self, programs, args, shows=None, fails=None, file="by default", keys=b"y",
                  given=None, stdin=subprocess.PIPE, needs=None):
@@ -105,7 +104,6 @@ ROWS = [
     Run("KM", "in out", fails=Q + b"Q\n" + ABORT, keys=b"q"),
     Run("KM", "in out", fails=Q + ABORT, keys=b"", stdin=NULL),
     Run("KM", "in out", fails=Q + ABORT, keys=b"", stdin=CLOSED),
-    Run("KM", "missing out", fails=b"Can't open file: missing\n\n"),
     Run("KM", "missing new", fails=b"Can't open file: missing\n\n"),
     Run("KM", "sub out", fails=b"Can't open file: sub\n\n"),
     Run("KM", "in sub", fails=CREATE[len(YES):] + b"sub\n\n"),
@@ -244,8 +242,7 @@ class Programs(unittest.TestCase):
             (["q", "y"], b"Q\r\nY\r\n", 0), (["\r", "Y"], b"^M\r\nY\r\n", 0),
             (["\u00e9", "n"], b"\xc3\x89\r\nN\r\nOperation aborted.\r\n", 1),
             (["q", "\x03"], b"Q\r\n", -signal.SIGINT),
-            (["q", signal.SIGHUP], b"Q\r\n", -signal.SIGHUP),
-            (["q", signal.SIGTERM], b"Q\r\n", -signal.SIGTERM),
+            *((["q", number], b"Q\r\n", -number) for number in (signal.SIGHUP, signal.SIGTERM)),
             # Keys without a character echo nothing, and the keys after them still answer: Ctrl-@,
             # an arrow and a function key, whole or split between reads. A lone ESC is Escape: ^[.
             (["\0y"], b"Y\r\n", 0), (["\x1b[Ay"], b"Y\r\n", 0), (["\x1b[", "Ay"], b"Y\r\n", 0, 0.1),
