@@ -77,8 +77,8 @@ TEST(LineEncoder, ConvertsListingsUpToTheFirstError) {
       {"10 print \"HI\"\r\n20 goto 10\r\n", "k", "",
        "0A 00 74 22 48 49 22 0D 14 00 6E 31 30 0D 00 FF"},
       {"", "k", "", "00 FF"},
-      {"10  X\n10X\n-0\n-1 X\n32767\n-32768 \n-255\n0000000000000000000001", "k", "",
-       "0A 00 20 58 0D 0A 00 58 0D 00 00 0D FF FF 58 0D FF 7F 0D 00 80 0D 01 FF 0D 01 00 0D 00 FF"},
+      {"10  X\n10:\n-0\n-1 X\n32767\n-32768 \n-255\n0000000000000000000001", "k", "",
+       "0A 00 20 58 0D 0A 00 3A 0D 00 00 0D FF FF 58 0D FF 7F 0D 00 80 0D 01 FF 0D 01 00 0D 00 FF"},
       // An escaped line end is written as asked for: here it starts a record of its own.
       {"10 A{13}{20}{0}B", "k", "", "0A 00 41 0D 14 00 42 0D 00 FF"},
       {"10 A\n-256 X", "k", range + "2", "0A 00 41 0D"},
@@ -107,14 +107,11 @@ TEST(LineEncoder, ConvertsListingsUpToTheFirstError) {
 TEST(LineEncoder, StopsAtTheFirstFailedWrite) {
   // Output that cannot be written: the conversion ends at the write that fails, before the read
   // error of the next block, the error of the line, or the end marker after it.
-  const std::tuple<std::string, size_t, DumpLayout> cases[] = {
-      {std::string(4095, 'A') + "\nB\n", kFileBufferSize, DumpLayout::baud300},
-      {std::string(5000, 'A') + "\t", SIZE_MAX, DumpLayout::baud300},
-      {"1 " + std::string(4091, 'A') + "\n", SIZE_MAX, DumpLayout::baud2000},  // 2 bytes of room
-  };
-  for (const auto& [listing, failReadAt, layout] : cases) {
-    MemoryFile input{listing, 1 << 20, failReadAt};
-    MemoryFile output{"", 1 << 20, SIZE_MAX, 0};
+  for (const auto& [listing, failReadAt, layout] :
+       {std::tuple{std::string(4095, 'A') + "\nB\n", kFileBufferSize, DumpLayout::baud300},
+        {std::string(5000, 'A') + "\t", SIZE_MAX, DumpLayout::baud300},
+        {"1 " + std::string(4091, 'A') + "\n", SIZE_MAX, DumpLayout::baud2000}}) {  // 2 bytes left
+    MemoryFile input{listing, 1 << 20, failReadAt}, output{"", 1 << 20, SIZE_MAX, 0};
     attachMemoryFile(0, input, false);
     attachMemoryFile(1, output, true);
     EXPECT_EQ(ConversionEnd::writeError, convertListing(layout)) << listing.size();

@@ -14,7 +14,7 @@ TEST(Files, ReadLineSplitsAtEveryLineEnd) {
   const std::string longLine(10000, 'x');
   const std::string blockLine(kFileBufferSize - 1, 'y');  // its CR ends a block, its LF the next
   const std::pair<std::string, std::vector<std::string>> cases[] = {
-      {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
+      {"a\r\nb\nccccccccc\rdddddd", {"a", "b", "ccccccccc", "dddddd"}},  // CR late in a scan
       {"\r\r\n\n\t\x01\x0C\x0E\x7F\xE9", {"", "", "", "\t\x01\x0C\x0E\x7F\xE9"}},
       {"a\0b\r"s, {"a", "b"}},
       {longLine + "\n" + blockLine + "\r\nz", {longLine, blockLine, "z"}},

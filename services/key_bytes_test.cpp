@@ -36,8 +36,8 @@ TEST(KeyBytes, KeysComeOneAtATime) {
       // A character split between reads waits for its rest; at the end it is cut short.
       {{"\xC3", "", "\xA9", kEnd}, pipe, {u"-", u"\u00E9", u"."}},
       {{"\xE2\x96", kEnd}, pipe, {u"\uFFFD", u"."}},
-      // Bytes that start no character, and one beyond the BMP as its two units.
-      {{"\x80y\xF0\x9F\x98\x80", kEnd}, pipe, {u"\uFFFD", u"y", u"\U0001F600", u"."}},
+      // Bytes that start no character (C0 80 is one key), and one beyond the BMP as its two units.
+      {{"\xC0\x80y\xF0\x9F\x98\x80", kEnd}, pipe, {u"\uFFFD", u"y", u"\U0001F600", u"."}},
       {{"\xE0\xA0\x80\xE2\x82\xAC", kEnd}, pipe, {u"\u0800", u"\u20AC", u"."}},
       {{"\xBF\x80\xF8\x80", kEnd}, pipe, {u"\uFFFD", u"\uFFFD", u"\uFFFD", u"\uFFFD", u"."}},
       // Keys without a character: a zero byte, and on a terminal an arrow or a function key,
@@ -46,7 +46,7 @@ TEST(KeyBytes, KeysComeOneAtATime) {
       {{"\0"s, kEnd}, terminal, {u"", u"."}},
       {{"\x1B[Ay", kEnd}, terminal, {u"", u"y", u"."}},
       {{"\x1B", "", "[?1;", "", "5Dy", kEnd}, terminal, {u"-", u"-", u"", u"y", u"."}},
-      {{"\x1BOPy", kEnd}, terminal, {u"", u"y", u"."}},
+      {{"\x1BOP", "", "y", kEnd}, terminal, {u"", u"-", u"y", u"."}},
       {{"\x1B[\x1Fy", kEnd}, terminal, {u"", u"\x1F", u"y", u"."}},
       // An ESC with nothing after it in time is the Escape key; from a pipe it always is.
       {{"\x1B", "", kPause, "y", kEnd}, terminal, {u"-", u"-", u"\x1B", u"y", u"."}},
