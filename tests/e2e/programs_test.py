@@ -9,22 +9,19 @@ CR LF, read as UTF-8 with LF) or node (WebAssembly); the last two have no pseudo
 signals or another user, and take arguments as UTF-8 only.
 """
 import contextlib, fcntl, os, random, resource, shlex, signal, subprocess, sys, tempfile, termios
-import time
-import unittest
+import time, unittest
 from pathlib import Path
 
 KALDEX, MORVIX, EXAMPLES = map(os.path.abspath, sys.argv[1:4])
 # The programs start with the signal handling of a shell, also when this runs under nohup.
-for number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM):
-    signal.signal(number, signal.SIG_DFL)
+for number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM): signal.signal(number, signal.SIG_DFL)
 SYSTEM = os.environ.get("E2E_SYSTEM", "posix")
 WINDOWS = SYSTEM == "windows"
 RUNNER = shlex.split(os.environ.get("E2E_RUNNER", ""))
 
 
 def make(folder, **files):  # returns folder
-    for name, data in files.items():
-        Path(folder, name).write_bytes(data)
+    for name, data in files.items(): Path(folder, name).write_bytes(data)
     return folder
 
 
@@ -54,9 +51,8 @@ def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, pause=0, preexe
     with open(output, "rb") as reader:
         console = reader.read()
     process.wait(timeout=60)
-    if WINDOWS:
-        console = console.decode("utf-16-le").replace("\r\n", "\n").encode()
-    return process.returncode, console
+    windows = lambda text: text.decode("utf-16-le").replace("\r\n", "\n").encode()
+    return process.returncode, windows(console) if WINDOWS else console
 
 
 LISTING = b'10 print "HI"\n20 goto 10\n'
@@ -68,9 +64,8 @@ USAGE = {
          b"    KALDEX program.txt output.prg\n\n",
     "M": b"\nMORVIX Version 1.2 - Converts a Bally Basic binary dump to a text file\n\n  Usage:\n"
          b"    MORVIX program.prg output.txt [-e] [-n] [-v] [-2k]\n    -e:\n"
-         b"      editable output, special characters and commands are converted to\n"
-         b"      lowercase words\n    -n:\n"
-         b"      display character number {n} on unrecognized characters,\n"
+         b"      editable output, special characters and commands are converted to\n      lowercase"
+         b" words\n    -n:\n      display character number {n} on unrecognized characters,\n"
          b"      instead of question marks\n    -v:\n"
          b"      look for VIPERSoft BASIC keywords, otherwise assume Bally BASIC\n    -2k:\n"
          b"      process .prg as a 2000-baud recording instead of a 300-baud one.\n\n",
