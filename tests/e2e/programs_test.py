@@ -3,34 +3,39 @@
 of every file, one row per run.
 
 Usage: programs_test.py KALDEX MORVIX EXAMPLES [unittest arguments]
-Every program starts under the command E2E_RUNNER when it is set (an emulator: qemu-user, Wine).
+Every program starts under the command E2E_RUNNER when it is set (qemu-user, Wine or Node).
 E2E_SYSTEM says what the programs run on: posix (the default), windows (console text UTF-16LE with
 CR LF, read as UTF-8 with LF) or node (WebAssembly); the last two have no pseudo-terminal, POSIX
 signals or another user, and take arguments as UTF-8 only.
 """
 import contextlib, fcntl, os, random, resource, shlex, signal, subprocess, sys, tempfile, termios
 import time, unittest
+from dataclasses import dataclass
 from pathlib import Path
 
 KALDEX, MORVIX, EXAMPLES = map(os.path.abspath, sys.argv[1:4])
 # The programs start with the signal handling of a shell, also when this runs under nohup.
-for number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM): signal.signal(number, signal.SIG_DFL)
+for number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM):
+    signal.signal(number, signal.SIG_DFL)
 SYSTEM = os.environ.get("E2E_SYSTEM", "posix")
 WINDOWS = SYSTEM == "windows"
 RUNNER = shlex.split(os.environ.get("E2E_RUNNER", ""))
 
 
-def make(folder, **files):  # returns folder
-    for name, data in files.items(): Path(folder, name).write_bytes(data)
-    return folder
+def make(folder, **files):
+    for name, data in files.items():
+        Path(folder, name).write_bytes(data)
 
 
 def bounded(prepare=None):
     """What a program's process does before it starts: no file past 1 GiB, prepare, and an alarm
     that outlives the start and ends the program should it hang, whatever becomes of the test."""
-    limit = (1 << 30, resource.RLIM_INFINITY)
-    return lambda: (resource.setrlimit(resource.RLIMIT_FSIZE, limit), prepare and prepare(),
-                    signal.alarm(60))
+    def start():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 30, resource.RLIM_INFINITY))
+        if prepare:
+            prepare()
+        signal.alarm(60)
+    return start
 
 
 def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, pause=0, preexec_fn=None,
@@ -82,72 +87,88 @@ MIXED = b"\x0a\x00\x74\x7f\x80\r\x00\xff"  # each option changes it in its own w
 READ = b"An error occurred while reading the input file: /proc/self/mem\n\n"
 PIPE, NULL, CLOSED = subprocess.PIPE, "/dev/null", None  # standard inputs, or a file of the folder
 
-# A run of each program named (K, M) with args in a folder of test files: what it shows (status
-# 0) or fails with (status 1); the file its second argument names ("out" with fewer), by default
-# its output after a success and as it was after a failure; the keys, the input "in" when not the
-# sample, the standard input, and what it needs: a path, "byte arguments" (not UTF-8) or "posix".
-class Run:
-    def __init__(self, programs, args, shows=None, fails=None, file="by default", keys=b"y",
-                 given=None, stdin=PIPE, needs=None):
-        self.__dict__.update(locals())
+@dataclass(frozen=True)
+class Row:
+    """A run of each program named (K, M) with args in a folder of test files: what it shows
+    (status 0) or fails with (status 1); the file its second argument names ("out" with fewer), by
+    default its output after a success and as it was after a failure; the keys, the input "in"
+    when not the sample, the standard input, and what it needs: a path, "byte arguments" (not
+    UTF-8) or "posix". The name, unique, is what a failure shows."""
+    name: str
+    programs: str
+    args: object  # a text split at blanks, or a list
+    shows: object = None
+    fails: bytes = None
+    file: object = "by default"
+    keys: bytes = b"y"
+    given: bytes = None
+    stdin: object = PIPE
+    needs: str = None
 
 
 ROWS = [
-    Run("KM", "", "usage", file=OLD), Run("KM", "in", "usage", file=OLD),
-    Run("KM", "in new", b""), Run("KM", ["my caf\u00e9", "\u25b2"], b""),
-    Run("KM", "in out", Q + b"Q\nY\n", keys=b"q\r\ny"),  # line ends are not keys
-    Run("KM", "in out", fails=Q + b"Q\nN\n" + ABORT, keys=b"qn"),
+    Row("usage bare", "KM", "", "usage", file=OLD),
+    Row("usage one parameter", "KM", "in", "usage", file=OLD),
+    Row("new output", "KM", "in new", b""),
+    Row("non-ASCII paths", "KM", ["my caf\u00e9", "\u25b2"], b""),
+    Row("q then y", "KM", "in out", Q + b"Q\nY\n", keys=b"q\r\ny"),  # line ends are not keys
+    Row("q then n", "KM", "in out", fails=Q + b"Q\nN\n" + ABORT, keys=b"qn"),
     # No keys, or a standard input that cannot be read: the answer is no.
-    Run("KM", "in out", fails=Q + ABORT, keys=b"", stdin=NULL),
-    Run("KM", "in out", fails=Q + ABORT, keys=b"", stdin=CLOSED),
-    Run("KM", "in out", fails=Q + ABORT, keys=b"", stdin="sub", needs="posix"),
-    Run("KM", "missing new", fails=b"Can't open file: missing\n\n"),
-    Run("KM", "sub out", fails=b"Can't open file: sub\n\n"),
-    Run("KM", "in sub", fails=CREATE[len(YES):] + b"sub\n\n"),
-    *(Run("KM", "in " + name, fails=CREATE + name.encode() + b"\n\n")
+    Row("no keys", "KM", "in out", fails=Q + ABORT, keys=b"", stdin=NULL),
+    Row("input closed", "KM", "in out", fails=Q + ABORT, keys=b"", stdin=CLOSED),
+    Row("input a folder", "KM", "in out", fails=Q + ABORT, keys=b"", stdin="sub", needs="posix"),
+    Row("missing", "KM", "missing new", fails=b"Can't open file: missing\n\n"),
+    Row("folder in", "KM", "sub out", fails=b"Can't open file: sub\n\n"),
+    Row("folder out", "KM", "in sub", fails=CREATE[len(YES):] + b"sub\n\n"),
+    *(Row("same file " + name, "KM", "in " + name, fails=CREATE + name.encode() + b"\n\n")
       for name in ("in", "./in", "link", "hard")),
-    Run("KM", "in /dev/full", fails=FULL, needs="/dev/full"),
-    Run("KM", "big /dev/full", fails=FULL, needs="/dev/full"),
+    Row("disk full", "KM", "in /dev/full", fails=FULL, needs="/dev/full"),
+    Row("disk full late", "KM", "big /dev/full", fails=FULL, needs="/dev/full"),
     # It opens, but address 0 cannot be read; with -2K no end marker follows.
-    Run("KM", "/proc/self/mem new", fails=READ, file=b"", needs="/proc/self/mem"),
-    Run("K", "/proc/self/mem new -2K", fails=READ, file=b"", needs="/proc/self/mem"),
-    Run("KM", "missing out -x", fails=b"Invalid parameter: -x\n\n"),
-    Run("KM", "in out -2K bad -x", fails=b"Invalid parameter: bad\n\n"),
+    Row("read fails", "KM", "/proc/self/mem new", fails=READ, file=b"", needs="/proc/self/mem"),
+    Row("read fails -2K", "K", "/proc/self/mem new -2K", fails=READ, file=b"",
+        needs="/proc/self/mem"),
+    Row("bad option", "KM", "missing out -x", fails=b"Invalid parameter: -x\n\n"),
+    Row("first bad option", "KM", "in out -2K bad -x", fails=b"Invalid parameter: bad\n\n"),
     # Path and option bytes that are not UTF-8 reach the system unchanged, and the console too but
     # for 0x80..0x9F, which some terminals obey. Nothing from outside drives the terminal.
-    Run("KM", "in out -2\udccb", fails=b"Invalid parameter: -2\xcb\n\n", needs="byte arguments"),
-    Run("KM", "x\udce9\udced\udca0\udc9b out", fails=b"Can't open file: x\xe9\xed\xa0M-^[\n\n",
+    Row("option bytes", "KM", "in out -2\udccb", fails=b"Invalid parameter: -2\xcb\n\n",
         needs="byte arguments"),
-    Run("KM", "in out\udce9", b"", keys=b"", needs="byte arguments"),
-    Run("KM", "no\x1b[2Jsuch out", fails=b"Can't open file: no^[[2Jsuch\n\n"),
-    Run("K", "missing out -v", fails=b"Invalid parameter: -v\n\n"),
-    Run("K", "in -2K", b""),  # the first two parameters are always paths
-    Run("K", "in new -2k -2K", b"", file=DUMP2000),
-    Run("K", "in new", given=b"10 print X\n20 Pr\x1b[2Jint\n30 goto 10\n", file=b"10 \x74X\r20 P",
+    Row("input path bytes", "KM", "x\udce9\udced\udca0\udc9b out",
+        fails=b"Can't open file: x\xe9\xed\xa0M-^[\n\n", needs="byte arguments"),
+    Row("output path bytes", "KM", "in out\udce9", b"", keys=b"", needs="byte arguments"),
+    Row("escape in path", "KM", "no\x1b[2Jsuch out", fails=b"Can't open file: no^[[2Jsuch\n\n"),
+    Row("lister option", "K", "missing out -v", fails=b"Invalid parameter: -v\n\n"),
+    Row("paths first", "K", "in -2K", b""),  # the first two parameters are always paths
+    Row("-2K twice", "K", "in new -2k -2K", b"", file=DUMP2000),
+    Row("unknown token", "K", "in new", given=b"10 print X\n20 Pr\x1b[2Jint\n30 goto 10\n",
+        file=b"10 \x74X\r20 P",
         fails=b"Error: unknown token at line 2 - #r^[[2Jint#\n20 Pr^[[2Jint\n\n"),
-    Run("K", "in new", given=b"1\n\n3 X\tY\x1b]0;T\x07\xc2\x9b2J\n4\n", file=b"1\r\r3 X",
-        fails=b"Error: invalid character at line 3\n3 X^IY^[]0;T^GM-^[2J\n\n"),
-    Run("K", "in new", given=b"10 \xe9\n", file=b"10 ",
+    Row("control character", "K", "in new", given=b"1\n\n3 X\tY\x1b]0;T\x07\xc2\x9b2J\n4\n",
+        file=b"1\r\r3 X", fails=b"Error: invalid character at line 3\n3 X^IY^[]0;T^GM-^[2J\n\n"),
+    Row("not UTF-8", "K", "in new", given=b"10 \xe9\n", file=b"10 ",
         fails=b"Error: invalid character at line 1\n10 \xef\xbf\xbd\n\n"),
-    Run("K", "in new", given=b"10 print {34\n20 goto 10\n", file=b"10 \x74",
+    Row("missing brace", "K", "in new", given=b"10 print {34\n20 goto 10\n", file=b"10 \x74",
         fails=b"Error: got to end of line without finding right brace to match left brace at line 1"
         b"\n10 print {34\n\n"),
-    Run("K", "in new", b"", given=b"1\r2\r\n3\n4\x005", file=b"1\r2\r3\r4\r5\r"),
-    Run("K", "in new", given=b"A" * 300000 + b"\t", file=b"A" * 300000,
+    Row("line ends", "K", "in new", b"", given=b"1\r2\r\n3\n4\x005", file=b"1\r2\r3\r4\r5\r"),
+    Row("long line", "K", "in new", given=b"A" * 300000 + b"\t", file=b"A" * 300000,
         fails=b"Error: invalid character at line 1\n" + b"A" * 300000 + b"^I\n\n"),
-    Run("K", "in new -2K", given=b"10 X\n\n30 Y\n", file=b"\x0a\x00X\r",
+    Row("no line number", "K", "in new -2K", given=b"10 X\n\n30 Y\n", file=b"\x0a\x00X\r",
         fails=b"Error: missing line number at line 2\n\n\n"),
-    Run("K", "in new -2K", given=b"10 X\n-256 Y\n", file=b"\x0a\x00X\r",
+    Row("line number -256", "K", "in new -2K", given=b"10 X\n-256 Y\n", file=b"\x0a\x00X\r",
         fails=b"Error: line number out of range at line 2\n-256 Y\n\n"),
-    Run("M", "in out -ee", fails=b"Invalid parameter: -ee\n\n"),
-    Run("M", "in out -E -2 -x", fails=b"Invalid parameter: -2\n\n"),
-    Run("M", "-e in out", fails=b"Invalid parameter: out\n\n"),
-    Run("M", "in new -2k", b"", given=DUMP2000, file=LIST),
-    *(Run("M", "in new" + options, b"", given=MIXED, file=listing) for options, listing in (
+    Row("option -ee", "M", "in out -ee", fails=b"Invalid parameter: -ee\n\n"),
+    Row("option -2", "M", "in out -E -2 -x", fails=b"Invalid parameter: -2\n\n"),
+    Row("option before paths", "M", "-e in out", fails=b"Invalid parameter: out\n\n"),
+    Row("2000 baud", "M", "in new -2k", b"", given=DUMP2000, file=LIST),
+    *(Row("options" + (options or " none"), "M", "in new" + options, b"", given=MIXED,
+          file=listing) for options, listing in (
         ("", b"?PRINT ??\r\n?"), (" -e", b"?null print ??\r\nnull ?"),
         (" -n", b"{10}PRINT {127}{-128}\r\n{-1}"), (" -v", b"?PRINT SCROLL ?\r\n?"),
         (" -2k", b"10 PRINT ??\r\n"), (" -E -n -V -2K -e", b"10 print scroll {-128}\r\n"))),
 ]
+assert len({row.name for row in ROWS}) == len(ROWS), "every row has a name of its own"
 HAS = {"byte arguments": SYSTEM == "posix", "posix": SYSTEM == "posix"}  # or a path that exists
 
 
@@ -159,7 +180,7 @@ class Programs(unittest.TestCase):
             for letter in row.programs:
                 program, sample, output = PROGRAMS[letter]
                 given = sample if row.given is None else row.given
-                with self.subTest(letter + " " + " ".join(args)), \
+                with self.subTest(row=row.name, program=Path(program).name), \
                         tempfile.TemporaryDirectory() as folder:
                     if row.needs and not HAS.get(row.needs, os.path.exists(row.needs)):
                         self.skipTest("this system lacks what the row needs: " + row.needs)
@@ -181,7 +202,8 @@ class Programs(unittest.TestCase):
                         run(program, args, folder, row.keys, stdin,
                             pause=0.3 if len(shows) > 65536 else 0,
                             preexec_fn=(lambda: os.close(0)) if row.stdin == CLOSED else None))
-                    os.close(stdin) if stdin != row.stdin else None
+                    if stdin != row.stdin:
+                        os.close(stdin)
                     self.assertEqual(file, path.read_bytes() if path.is_file() else None)
                     self.assertEqual(given, Path(folder, "in").read_bytes())
                     self.assertEqual(entries, len(os.listdir(folder)))
@@ -273,8 +295,10 @@ class Programs(unittest.TestCase):
 
                 show(question)  # keys typed now must be taken without Enter or echo
                 for index, key in enumerate(keys):
-                    if index > 0:
-                        time.sleep(pause[0]) if pause else show(b"\r\n")
+                    if index > 0 and pause:
+                        time.sleep(pause[0])
+                    elif index > 0:
+                        show(b"\r\n")
                     if isinstance(key, int):
                         process.send_signal(key)
                     else:
@@ -324,7 +348,9 @@ class Faults(unittest.TestCase):
             self.skipTest(f"{SYSTEM}: signals are POSIX only")
         for letter, (program, sample, output) in PROGRAMS.items():
             for signal_number in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM, 0):
-                nohup = lambda: signal_number or signal.signal(signal.SIGHUP, signal.SIG_IGN)
+                def nohup():
+                    if not signal_number:
+                        signal.signal(signal.SIGHUP, signal.SIG_IGN)
                 with self.subTest(letter + str(signal_number)), \
                         tempfile.TemporaryDirectory() as folder:
                     os.mkfifo(Path(folder, "in"))
