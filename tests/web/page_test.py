@@ -80,7 +80,7 @@ class Page(unittest.TestCase):
         requests = [json.loads(entry["message"])["message"]["params"]["request"]["url"]
                     for entry in self.browser.get_log("performance")
                     if '"Network.requestWillBeSent"' in entry["message"]]
-        self.assertEqual([], [url for url in requests if url.split(":")[0] not in ("file", "data")])
+        self.assertEqual([], [url for url in requests if url.split(":")[0] not in ("file", "blob")])
         self.assertEqual([], self.browser.get_log("browser"))
 
 
