@@ -1,18 +1,21 @@
 #!/usr/bin/python3
-"""The page in headless Chromium, as a user opens it from disk: the example listing to a dump and
-back, byte for byte as the native programs convert it, an error with its line, a listing typed
-in, no request beyond the page itself, and a screenshot.
+"""The page in headless Chromium, as a user opens it from disk, against the native programs: the
+listing in the editor, converted as edited; the live check, its hints and the failing line
+selected; a dump edited as a listing and back; a file changed on disk; a 20 MiB listing. Every
+test also checks that the page asks for nothing beyond itself and leaves the browser log clean.
 
 Usage: page_test.py PAGE KALDEX MORVIX EXAMPLES SCREENSHOT   (Debian's python3-selenium)
 """
-import json, os, subprocess, sys, tempfile, unittest
+import json, os, subprocess, sys, tempfile, time, unittest
 from pathlib import Path
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 PAGE, KALDEX, MORVIX, EXAMPLES, SCREENSHOT = map(os.path.abspath, sys.argv[1:6])
+BOXES = Path(EXAMPLES, "boxes.txt").read_bytes()
 
 
 class Page(unittest.TestCase):
@@ -28,60 +31,159 @@ class Page(unittest.TestCase):
         options.set_capability("goog:loggingPrefs", {"performance": "ALL", "browser": "ALL"})
         self.browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         self.addCleanup(self.browser.quit)
+        self.addCleanup(self.assert_quiet)
         self.browser.execute_cdp_cmd("Browser.setDownloadBehavior",
                                      {"behavior": "allow", "downloadPath": str(self.folder)})
         self.browser.get_log("performance")  # only what the page asks for, from here on
         self.browser.get(Path(PAGE).as_uri())
 
-    def element(self, selector):
-        return self.browser.find_element(By.CSS_SELECTOR, selector)
-
-    def convert(self, name, given, args):
-        """Console text and result of the native program, then of the page given the file: its
-        messages, or the file it offers for download."""
-        (self.folder / "native").mkdir(exist_ok=True)
-        Path(self.folder, "native", name).write_bytes(given)
-        output = Path(self.folder, "native", args[2])
-        output.unlink(missing_ok=True)
-        native = subprocess.run(args, cwd=self.folder / "native", stdout=subprocess.PIPE)
-        self.element("#file").send_keys(str(self.folder / "native" / name))
-        for option in args[3:]:
-            self.element(f"[value='{option}']").click()
-        self.element("#convert").click()
-        wait = WebDriverWait(self.browser, 20)
-        wait.until(lambda _: self.element("#download:not([hidden]), #messages:not([hidden])"))
-        if not self.element("#download").is_displayed():
-            messages = self.element("#messages").get_attribute("textContent")
-            return native.stdout.decode(), messages + "\n"
-        self.element("#download").click()
-        result = self.folder / self.element("#download").get_attribute("download")
-        wait.until(lambda _: result.exists() and not Path(f"{result}.crdownload").exists())
-        return (native.stdout, output.read_bytes()), (b"", result.read_bytes())
-
-    def test_page(self):
-        self.assertEqual("KALDEX and MORVIX 1.2", self.browser.title)
-        self.assertEqual(*self.convert("boxes.txt", Path(EXAMPLES, "boxes.txt").read_bytes(),
-                                       [KALDEX, "boxes.txt", "boxes.prg"]))
-        self.browser.save_screenshot(SCREENSHOT)
-        dump = Path(self.folder, "boxes.prg").read_bytes()
-        self.assertEqual(*self.convert("boxes.prg", dump,
-                                       [MORVIX, "boxes.prg", "boxes.txt", "-e", "-n", "-v"]))
-        # An error in a line with control characters.
-        self.assertEqual(*self.convert("bad.txt", b"10 print X\n20 Print\a\x1b\n",
-                                       [KALDEX, "bad.txt", "bad.prg"]))
-        # A typed listing in the 2000-baud layout; its dump as a hex view with offsets.
-        self.element("#listing").send_keys('10 print "HI"\n20 goto 10')
-        self.element("[value='-2K']").click()
-        self.element("#convert").click()
-        WebDriverWait(self.browser, 20).until(lambda _: self.element("#result").text)
-        hex_view = '0000  0a 00 74 22 48 49 22 0d 14 00 6e 31 30 0d 00 ff  ..t"HI"...n10...'
-        download = self.element("#download").get_attribute("download")
-        self.assertEqual((hex_view, "listing.prg"), (self.element("#result").text, download))
+    def assert_quiet(self):
         requests = [json.loads(entry["message"])["message"]["params"]["request"]["url"]
                     for entry in self.browser.get_log("performance")
                     if '"Network.requestWillBeSent"' in entry["message"]]
         self.assertEqual([], [url for url in requests if url.split(":")[0] not in ("file", "blob")])
         self.assertEqual([], self.browser.get_log("browser"))
+
+    def element(self, selector):
+        return self.browser.find_element(By.CSS_SELECTOR, selector)
+
+    def wait(self, condition, seconds=20):
+        return WebDriverWait(self.browser, seconds, 0.05).until(lambda _: condition())
+
+    def text(self, selector):
+        return self.element(selector).get_attribute("textContent")
+
+    def native(self, program, name, given, *options):
+        """Console text and output bytes of a native program given the file name holding given."""
+        folder = self.folder / "native"
+        folder.mkdir(exist_ok=True)
+        Path(folder, name).write_bytes(given)
+        output = folder / ("out.prg" if program == KALDEX else "out.txt")
+        output.unlink(missing_ok=True)
+        run = subprocess.run([program, name, output.name, *options], cwd=folder,
+                             stdout=subprocess.PIPE)
+        return run.stdout.decode(), output.read_bytes() if run.returncode == 0 else None
+
+    def open(self, name, given):
+        """Opens a file of a name not opened before, as a user picks it."""
+        opened = self.folder / "opened" / name
+        opened.parent.mkdir(exist_ok=True)
+        opened.write_bytes(given)
+        shown = lambda: self.text("#source") + self.text("#dumpName")
+        before = shown()
+        self.element("#file").send_keys(str(opened))
+        self.wait(lambda: shown() != before)
+        return opened
+
+    def convert(self):
+        """The page's console text and the bytes it offers for download, as native returns them."""
+        clicked = time.monotonic()
+        self.element("#convert").click()
+        self.wait(lambda: self.element("#download:not([hidden]), #messages:not([hidden])"))
+        self.took = time.monotonic() - clicked
+        if not self.element("#download").is_displayed():
+            return self.text("#messages") + "\n", None
+        self.element("#download").click()
+        result = self.folder / self.element("#download").get_attribute("download")
+        self.wait(lambda: result.exists() and not Path(f"{result}.crdownload").exists())
+        data = result.read_bytes()
+        result.unlink()
+        return "", data
+
+    def type(self, text):
+        self.element("#listing").clear()
+        self.element("#listing").send_keys(text)
+
+    def editor(self, expression, *arguments):
+        """The value of a JavaScript expression of the editor e and arguments a."""
+        return self.browser.execute_script(f"const [e, ...a] = arguments; return {expression}",
+                                           self.element("#listing"), *arguments)
+
+    def test_what_converts_is_what_the_editor_holds(self):
+        self.open("boxes.txt", BOXES)
+        self.assertEqual(BOXES.decode(), self.element("#listing").get_attribute("value"))
+        dump = self.native(KALDEX, "boxes.txt", BOXES)
+        self.assertEqual(dump, self.convert())
+        self.assertTrue(self.text("#result").startswith('0000  31 30 20 69 0d 32 30 20 74 22 42 41 '
+                                                        '4c 4c 59 20  10 i.20 t"BALLY \n0010'))
+        self.browser.save_screenshot(SCREENSHOT)
+        self.element("#listing").send_keys(Keys.CONTROL, Keys.END, Keys.NULL, "220 goto 10")
+        edited = self.element("#listing").get_attribute("value").encode()
+        self.assertEqual(self.native(KALDEX, "edited.txt", edited), self.convert())
+        # Line ends of every kind, NUL, a byte-order mark and bytes that are not UTF-8, in a
+        # word and in escapes, the editor holds as KALDEX reads them; controls in the echo.
+        for number, given in enumerate((b"\xef\xbb\xbf10 print X\n", b"20 ab\xe2\x96\a\x1b c",
+                                        b"10 print {6\xff5}\r20 goto 10\r\n30 X\x004{\xc0\x80}")):
+            self.open(f"given{number}.txt", given)
+            self.assertEqual(self.native(KALDEX, "given.txt", given), self.convert())
+        self.open("boxes.prg", dump[1])
+        self.element("[value='-e']").click()
+        self.assertEqual(self.native(MORVIX, "boxes.prg", dump[1], "-e"), self.convert())
+
+    def test_live_check_and_the_failing_line(self):
+        listing = "10 print X\n20 goto 10\n30 X=hello"
+        native = self.native(KALDEX, "listing.txt", listing.encode())[0]
+        self.type(listing + Keys.HOME)
+        typed = time.monotonic()
+        self.wait(lambda: self.text("#check") + "\n" == native, 2)
+        print(f"live check shown {time.monotonic() - typed:.2f} s after the last key")
+        self.assertEqual([22, 22], self.editor("[e.selectionStart, e.selectionEnd]"))
+        self.convert()
+        self.assertEqual([22, 32], self.editor("[e.selectionStart, e.selectionEnd]"))
+        # Line 300 of 600, on row 100 after 200 lines that NUL ends, is scrolled into view.
+        before = "10 print X\0" * 200 + "10 print X\n" * 99
+        self.editor("e.value = a[0]", before + "20 Print\n" + "30 goto 10\n" * 300)
+        self.convert()
+        self.assertEqual([len(before), len(before) + 8, True], self.editor(
+            "[e.selectionStart, e.selectionEnd, (row => e.scrollTop < 99 * row && 100 * row < "
+            "e.scrollTop + e.clientHeight)(parseFloat(getComputedStyle(e).lineHeight))]"))
+
+    def test_reading_form_gets_hints_and_still_converts(self):
+        self.type('10 PRINT "HI TO"\n20 IF KP=▲ GOTO 10;PRINTX')
+        self.wait(lambda: self.element("#hintsPart").is_displayed())
+        self.assertEqual(["line 10: write print for PRINT", "line 20: write if for IF",
+                          "line 20: write up for ▲", "line 20: write goto for GOTO"],
+                         [item.text for item in self.browser.find_elements(By.CSS_SELECTOR, "li")])
+        self.type('10 PRINT "HI"')
+        self.assertEqual(self.native(KALDEX, "listing.txt", b'10 PRINT "HI"'), self.convert())
+
+    def test_a_dump_edited_as_listing_converts_back_to_its_bytes(self):
+        for layout in ((), ("-2K",)):
+            dump = self.native(KALDEX, "boxes.txt", BOXES, *layout)[1]
+            name = f"boxes{len(layout)}.prg"
+            self.open(name, dump)
+            if layout:
+                self.element("[value='-2k']").click()
+            self.element("#edit").click()
+            self.wait(lambda: f"of {name}, made by Edit as listing." in self.text("#source"))
+            self.assertEqual(("", dump), self.convert())
+
+    def test_a_file_changed_on_disk_is_never_converted_as_it_was(self):
+        opened = [self.open(name, b"10 print X\r") for name in ("stale.txt", "sta\xa0le\u202e.prg")]
+        time.sleep(1.1)  # a modification time of their own
+        for path in opened:
+            path.write_bytes(b"20 goto 10\r")
+        self.assertIn("sta<U+00A0>le<U+202E>.prg has changed on disk or is gone since it was "
+                      "opened, and the browser will not read it again: open it again.",
+                      self.convert()[0])
+        self.element("[value=KALDEX]").click()
+        self.assertEqual(self.native(KALDEX, "stale.txt", b"10 print X\r"), self.convert())
+        self.assertTrue(self.text("#messages").startswith("stale.txt has changed on disk"))
+
+    def test_a_20_mib_listing_converts_in_under_5_seconds(self):
+        listing = b"".join(b"%d print X;goto %d\n" % (n, n) for n in range(1, 1 << 20))[:20 << 20]
+        self.open("large.txt", listing)
+        native = self.native(KALDEX, "large.txt", listing)
+        for _ in range(5):
+            self.assertEqual(native, self.convert())
+            print(f"20 MiB to its download link in {self.took:.2f} s", end=", ")
+            self.assertLess(self.took, 5)
+        self.assertTrue(self.text("#result").endswith(" more bytes in the download"))
+        ps = subprocess.run(["ps", "-e", "-o", "rss=,args="], stdout=subprocess.PIPE, text=True)
+        rss = sum(int(line.split()[0]) for line in ps.stdout.splitlines()  # KiB
+                  if "--type=renderer" in line and str(self.folder) in line)
+        print(f"renderers' memory after five: {rss >> 10} MiB")
+        self.assertLess(rss, 1 << 20)
 
 
 if __name__ == "__main__":
