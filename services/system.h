@@ -1,7 +1,8 @@
 // Everything an operating system provides to both programs: the checklist of a port. One file per
 // system, chosen by CMake, implements all of it: system_posix.cpp, system_win32.cpp or
-// system_web.cpp. Nothing here reports an error to the user: the messages belong to the
-// programs.
+// system_web.cpp. The POSIX and web files take what they do alike on file descriptors from
+// system_fd.cpp (see system_fd.h). Nothing here reports an error to the user: the messages
+// belong to the programs.
 #pragma once
 
 #include <cstdint>
