@@ -5,6 +5,7 @@
 #include "converter/listing_conversion.h"
 #include "services/console.h"
 #include "services/run_files.h"
+#include "services/system.h"
 #include "services/text.h"
 #include "services/version.h"
 

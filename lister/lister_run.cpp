@@ -5,6 +5,7 @@
 #include "lister/renderer.h"
 #include "services/console.h"
 #include "services/run_files.h"
+#include "services/system.h"
 #include "services/text.h"
 #include "services/version.h"
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "services/console.h"
+#include "services/system.h"
 
 struct KeyBytes {
   unsigned char bytes[64];

@@ -4,6 +4,7 @@
 
 #include "services/console.h"
 #include "services/files.h"
+#include "services/system.h"
 #include "services/text.h"
 
 int reportFailure(std::u16string_view message, std::u16string_view subject) {

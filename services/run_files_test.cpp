@@ -5,6 +5,7 @@
 #include "converter/converter_run.h"
 #include "lister/lister_run.h"
 #include "services/console.h"
+#include "services/system.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-// The console, command line, keys, signals and files on POSIX systems.
+// The console, keys, signals and waits on POSIX systems; the command line, printLine and the
+// files are in system_fd.cpp, shared with the web build, which calls the hooks at the end here.
 //
 // A hang-up (the terminal going away) must close every file with its buffered bytes written, but
 // no file operation may run inside a signal handler while the main code is in the middle of one.
@@ -15,7 +16,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/select.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -23,16 +23,12 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "services/console.h"
 #include "services/files.h"
 #include "services/key_bytes.h"
 #include "services/system.h"
-#include "services/text.h"
+#include "services/system_fd.h"
 
 namespace {
-
-int argumentCount = 0;
-char** arguments = nullptr;
 
 volatile sig_atomic_t hangupPending = 0;
 bool hangingUp = false;
@@ -135,88 +131,6 @@ void keepStandardDescriptorsOpen() {
   }
 }
 
-std::string pathBytes(std::u16string_view path) {
-  std::string bytes;
-  encodeUtf8(path, bytes);
-  return bytes;
-}
-
-// ---- Files ----
-
-// The files this program holds open, by identity, to refuse creating over one of them.
-struct HeldFile {
-  int fd;
-  dev_t device;
-  ino_t inode;
-  bool canBlock;  // a pipe, terminal or device: reads and writes wait for it
-};
-constexpr int kHeldCount = kFileCount + 2;
-HeldFile held[kHeldCount];
-int heldCount = 0;
-
-const HeldFile* heldFor(int fd) {
-  for (int i = 0; i < heldCount; ++i) {
-    if (held[i].fd == fd) return &held[i];
-  }
-  return nullptr;
-}
-
-bool isHeld(const struct stat& status) {
-  for (int i = 0; i < heldCount; ++i) {
-    if (held[i].device == status.st_dev && held[i].inode == status.st_ino) return true;
-  }
-  return false;
-}
-
-bool hold(int fd, const struct stat& status, intptr_t& handle) {
-  if (heldCount == kHeldCount) {
-    close(fd);
-    return false;
-  }
-  held[heldCount++] = {fd, status.st_dev, status.st_ino, !S_ISREG(status.st_mode)};
-  handle = fd;
-  return true;
-}
-
-long long readFile(intptr_t handle, unsigned char* data, size_t size) {
-  int fd = static_cast<int>(handle);
-  const HeldFile* file = heldFor(fd);
-  for (;;) {
-    checkHangup();
-    // A FIFO without a writer yet would read as ended; waiting first also waits for the writer.
-    if (file != nullptr && file->canBlock) waitFor(fd, false, -1);
-    ssize_t got = read(fd, data, size);
-    if (got >= 0) return got;
-    if (errno != EINTR && errno != EAGAIN) return -1;
-  }
-}
-
-long long writeFile(intptr_t handle, const unsigned char* data, size_t size) {
-  int fd = static_cast<int>(handle);
-  for (;;) {
-    checkHangup();
-    ssize_t put = write(fd, data, size);
-    if (put >= 0) return put;
-    if (errno == EAGAIN) {
-      waitFor(fd, true, -1);
-    } else if (errno != EINTR) {
-      return -1;
-    }
-  }
-}
-
-bool closeHeldFile(intptr_t handle) {
-  int fd = static_cast<int>(handle);
-  for (int i = 0; i < heldCount; ++i) {
-    if (held[i].fd == fd) {
-      held[i] = held[--heldCount];
-      break;
-    }
-  }
-  // After a close interrupted by a signal the descriptor is gone on Linux: never close twice.
-  return close(fd) == 0 || errno == EINTR;
-}
-
 // ---- Keys ----
 
 KeyBytes keys;
@@ -247,8 +161,7 @@ long long monotonicMs() {
 // ---- Run and console ----
 
 void startRun(int argc, char** argv) {
-  argumentCount = argc;
-  arguments = argv;
+  keepCommandLine(argc, argv);
   keepStandardDescriptorsOpen();
   catchSignal(SIGHUP, onHangup, 0);
   catchSignal(SIGINT, onInterrupt, SA_RESETHAND | SA_NODEFER);
@@ -261,39 +174,6 @@ void startRun(int argc, char** argv) {
 void exitProcess(int status) {
   restoreTerminal();
   std::exit(status);
-}
-
-void printLine(std::u16string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size() + 1);
-  encodeUtf8(text, bytes);
-  bytes.push_back('\n');
-  const char* data = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    checkHangup();
-    ssize_t put = write(STDOUT_FILENO, data, left);
-    if (put < 0) {
-      // A standard output that another program made non-blocking takes the line as it drains.
-      if (errno == EAGAIN) waitFor(STDOUT_FILENO, true, -1);
-      if (errno == EINTR || errno == EAGAIN) continue;
-      return;  // nobody to tell
-    }
-    data += put;
-    left -= static_cast<size_t>(put);
-  }
-}
-
-int parameterCount() {
-  return argumentCount - 1;
-}
-
-std::u16string parameterAt(int index) {
-  std::u16string parameter;
-  if (index >= 0 && index + 1 < argumentCount) {
-    decodeUtf8(arguments[index + 1], Utf8Errors::escape, parameter);
-  }
-  return parameter;
 }
 
 void delayMs(int milliseconds) {
@@ -324,38 +204,28 @@ KeyRead readKey(std::u16string& key) {
                  monotonicMs(), key);
 }
 
-// ---- Files ----
+// ---- Hooks of system_fd.cpp ----
 
-const SystemFileOps systemFileOps = {readFile, writeFile, closeHeldFile};
+// Without O_NONBLOCK, opening a FIFO would wait for a writer before the question could be asked.
+const int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
-bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
-  std::string bytes = pathBytes(path);
-  // Without O_NONBLOCK, opening a FIFO would wait for a writer before the question could be asked.
-  int fd = open(bytes.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat status;
-  if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-    close(fd);
-    return false;
-  }
-  return hold(fd, status, handle);
+void actOnPendingEvents() {
+  checkHangup();
 }
 
-bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
-  std::string bytes = pathBytes(path);
-  int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-  int fd = open(bytes.c_str(), O_RDWR | O_CREAT | flags, 0666);
-  if (fd < 0) fd = open(bytes.c_str(), O_WRONLY | flags);
-  if (fd < 0) return false;
-  // The identity is taken from the opened file itself, so a link or a rename in between cannot
-  // lead to emptying a file that is held open. A file already empty is not truncated: that
-  // changes nothing, yet ext4 then writes all the file's data out at its close, a wait as long as
-  // the conversion itself.
-  struct stat status;
-  if (fstat(fd, &status) != 0 || isHeld(status) ||
-      (S_ISREG(status.st_mode) && status.st_size > 0 && ftruncate(fd, 0) != 0)) {
-    close(fd);
-    return false;
+void waitToWrite(int fd) {
+  waitFor(fd, true, -1);
+}
+
+long long readHeldFile(intptr_t handle, unsigned char* data, size_t size) {
+  int fd = static_cast<int>(handle);
+  const HeldFile* file = heldFor(fd);
+  for (;;) {
+    checkHangup();
+    // A FIFO without a writer yet would read as ended; waiting first also waits for the writer.
+    if (file != nullptr && file->canBlock) waitFor(fd, false, -1);
+    ssize_t got = read(fd, data, size);
+    if (got >= 0) return got;
+    if (errno != EINTR && errno != EAGAIN) return -1;
   }
-  return hold(fd, status, handle);
 }

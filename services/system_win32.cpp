@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "services/console.h"
 #include "services/files.h"
 #include "services/key_bytes.h"
 #include "services/system.h"

@@ -113,6 +113,7 @@ ROWS = [
     Row("non-ASCII paths", "KM", ["my caf\u00e9", "\u25b2"], b""),
     Row("q then y", "KM", "in out", Q + b"Q\nY\n", keys=b"q\r\ny"),  # line ends are not keys
     Row("q then n", "KM", "in out", fails=Q + b"Q\nN\n" + ABORT, keys=b"qn"),
+    Row("empty over old", "KM", "in out", YES, given=b"", file=b""),  # not a byte of OLD stays
     # No keys, or a standard input that cannot be read: the answer is no.
     Row("no keys", "KM", "in out", fails=Q + ABORT, keys=b"", stdin=NULL),
     Row("input closed", "KM", "in out", fails=Q + ABORT, keys=b"", stdin=CLOSED),

@@ -1,0 +1,158 @@
+// The parts of system.h that POSIX and the web build share: both reach the console and files
+// through file descriptors, and keep the command line as UTF-8 bytes.
+#include "services/system_fd.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "services/files.h"
+#include "services/system.h"
+#include "services/text.h"
+
+namespace {
+
+int argumentCount = 0;
+char** arguments = nullptr;
+
+// The bytes the system takes for a path.
+std::string pathBytes(std::u16string_view path) {
+  std::string bytes;
+  encodeUtf8(path, bytes);
+  return bytes;
+}
+
+// Only systemOpenForReading and systemCreateFile hold a file, for a number of files.cpp, which
+// closes a number's file before it opens another under that number. So one place per number is
+// all the runs need; were the table full, the open would fail as any refused open does.
+constexpr int kHeldCount = kFileCount;
+HeldFile held[kHeldCount];
+int heldCount = 0;
+
+bool isHeld(const struct stat& status) {
+  for (int i = 0; i < heldCount; ++i) {
+    if (held[i].device == status.st_dev && held[i].inode == status.st_ino) return true;
+  }
+  return false;
+}
+
+// Gives the descriptor as the handle, or closes it when the table is full.
+bool hold(int fd, const struct stat& status, intptr_t& handle) {
+  if (heldCount == kHeldCount) {
+    close(fd);
+    return false;
+  }
+  held[heldCount++] = {fd, status.st_dev, status.st_ino, !S_ISREG(status.st_mode)};
+  handle = fd;
+  return true;
+}
+
+// One write; interrupted or refused for now (EAGAIN) it is made again. Returns the bytes
+// written, or -1.
+long long writeWaiting(int fd, const void* data, size_t size) {
+  for (;;) {
+    actOnPendingEvents();
+    ssize_t put = write(fd, data, size);
+    if (put >= 0) return put;
+    if (errno == EAGAIN) {
+      waitToWrite(fd);
+    } else if (errno != EINTR) {
+      return -1;
+    }
+  }
+}
+
+long long writeHeldFile(intptr_t handle, const unsigned char* data, size_t size) {
+  return writeWaiting(static_cast<int>(handle), data, size);
+}
+
+bool closeHeldFile(intptr_t handle) {
+  int fd = static_cast<int>(handle);
+  for (int i = 0; i < heldCount; ++i) {
+    if (held[i].fd == fd) {
+      held[i] = held[--heldCount];
+      break;
+    }
+  }
+  // After a close interrupted by a signal the descriptor is gone on Linux: never close twice.
+  return close(fd) == 0 || errno == EINTR;
+}
+
+}  // namespace
+
+void keepCommandLine(int argc, char** argv) {
+  argumentCount = argc;
+  arguments = argv;
+}
+
+const HeldFile* heldFor(int fd) {
+  for (int i = 0; i < heldCount; ++i) {
+    if (held[i].fd == fd) return &held[i];
+  }
+  return nullptr;
+}
+
+// ---- Run and console ----
+
+void printLine(std::u16string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size() + 1);
+  encodeUtf8(text, bytes);
+  bytes.push_back('\n');
+  const char* data = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    long long put = writeWaiting(STDOUT_FILENO, data, left);
+    if (put < 0) return;  // nobody to tell
+    data += put;
+    left -= static_cast<size_t>(put);
+  }
+}
+
+int parameterCount() {
+  return argumentCount - 1;
+}
+
+std::u16string parameterAt(int index) {
+  std::u16string parameter;
+  if (index >= 0 && index + 1 < argumentCount) {
+    decodeUtf8(arguments[index + 1], Utf8Errors::escape, parameter);
+  }
+  return parameter;
+}
+
+// ---- Files ----
+
+const SystemFileOps systemFileOps = {readHeldFile, writeHeldFile, closeHeldFile};
+
+bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
+  int fd = open(pathBytes(path).c_str(), O_RDONLY | kOpenFlags);
+  if (fd < 0) return false;
+  struct stat status;
+  if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    close(fd);
+    return false;
+  }
+  return hold(fd, status, handle);
+}
+
+bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
+  std::string bytes = pathBytes(path);
+  int fd = open(bytes.c_str(), O_RDWR | O_CREAT | kOpenFlags, 0666);
+  if (fd < 0) fd = open(bytes.c_str(), O_WRONLY | kOpenFlags);
+  if (fd < 0) return false;
+  // The identity is taken from the opened file itself, so a link or a rename in between cannot
+  // lead to emptying a file that is held open. A file already empty is not truncated: that
+  // changes nothing, yet ext4 then writes all the file's data out at its close, a wait as long as
+  // the conversion itself.
+  struct stat status;
+  if (fstat(fd, &status) != 0 || isHeld(status) ||
+      (S_ISREG(status.st_mode) && status.st_size > 0 && ftruncate(fd, 0) != 0)) {
+    close(fd);
+    return false;
+  }
+  return hold(fd, status, handle);
+}
