@@ -19,17 +19,17 @@ inline void require(bool holds, const char* property) {
   std::abort();
 }
 
-// What a run leaves in file 1 when file 0 holds input.
+// What a run leaves in kOutputFile when kInputFile holds input.
 template <typename Run>
 std::string runInMemory(std::string_view input, Run run) {
   MemoryFile in;
   in.bytes = input;
   MemoryFile out;
-  attachMemoryFile(0, in, false);
-  attachMemoryFile(1, out, true);
+  attachMemoryFile(kInputFile, in, false);
+  attachMemoryFile(kOutputFile, out, true);
   run();
-  closeFile(0);
-  closeFile(1);
+  closeFile(kInputFile);
+  closeFile(kOutputFile);
   return std::move(out.bytes);
 }
 

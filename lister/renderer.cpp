@@ -46,7 +46,7 @@ void writeLineNumber(int number) {
   char text[kMaxDecimalLength];
   size_t length = formatDecimal(number, text);
   text[length++] = ' ';
-  writeShortPiece(1, text, length);
+  writeShortPiece(kOutputFile, text, length);
 }
 
 // Writes the line number that follows a line end, unless it is the end marker.
@@ -60,11 +60,11 @@ void renderDump(const ListerOptions& options) {
   PieceTable pieces = {};
   buildPieces(options, pieces);
   // The first line number of a 2000-baud recording is written whatever it holds.
-  if (options.baud2000) writeLineNumber(readWord(0));
-  while (!atEndOfFile(0) && !fileFailed(1)) {
-    std::string_view bytes = readAhead(0);
+  if (options.baud2000) writeLineNumber(readWord(kInputFile));
+  while (!atEndOfFile(kInputFile) && !fileFailed(kOutputFile)) {
+    std::string_view bytes = readAhead(kInputFile);
     if (!options.baud2000) {
-      skipReadAhead(0, writePieces(1, bytes, pieces));
+      skipReadAhead(kInputFile, writePieces(kOutputFile, bytes, pieces));
       continue;
     }
     // In a 2000-baud recording every line end is followed by the next line number, or the end
@@ -72,10 +72,10 @@ void renderDump(const ListerOptions& options) {
     // of the read-ahead are listed in one go; a number that it holds only part of is read after.
     size_t taken = 0;
     bool numberNext = false;
-    while (taken < bytes.size() && !fileFailed(1)) {
+    while (taken < bytes.size() && !fileFailed(kOutputFile)) {
       size_t end = bytes.find(static_cast<char>(dump::kLineEnd), taken);
       std::string_view line = bytes.substr(taken, end == bytes.npos ? end : end + 1 - taken);
-      size_t written = writePieces(1, line, pieces);
+      size_t written = writePieces(kOutputFile, line, pieces);
       taken += written;
       if (written < line.size() || end == bytes.npos) break;
       numberNext = bytes.size() - taken < 2;
@@ -85,7 +85,7 @@ void renderDump(const ListerOptions& options) {
       writeLineNumberUnlessMarker(static_cast<int16_t>(low | high << 8));
       taken += 2;
     }
-    skipReadAhead(0, taken);
-    if (numberNext) writeLineNumberUnlessMarker(readWord(0));
+    skipReadAhead(kInputFile, taken);
+    if (numberNext) writeLineNumberUnlessMarker(readWord(kInputFile));
   }
 }

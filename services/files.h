@@ -1,5 +1,5 @@
-// Numbered files with a 4096-byte buffer each. Both programs use number 0 for the input and 1 for
-// the output. Failures are reported by results and by fileFailed; nothing here prints.
+// Numbered files with a 4096-byte buffer each: a run reads kInputFile and writes kOutputFile.
+// Failures are reported by results and by fileFailed; nothing here prints.
 #pragma once
 
 #include <algorithm>
@@ -9,7 +9,9 @@
 #include <string>
 #include <string_view>
 
-constexpr int kFileCount = 4;
+constexpr int kInputFile = 0;
+constexpr int kOutputFile = 1;
+constexpr int kFileCount = 2;  // a run holds no other file open, nor do the tests
 constexpr size_t kFileBufferSize = 4096;
 
 // What an open file needs of the system. Each call moves bytes of one handle; read returns the

@@ -1,5 +1,5 @@
-// In-memory files for tests of code that reads file 0 and writes file 1: bytes read in pieces of
-// a chosen size, bytes written with the size of each write, and failures on demand.
+// In-memory files for tests of code that reads kInputFile and writes kOutputFile: bytes read in
+// pieces of a chosen size, bytes written with the size of each write, and failures on demand.
 #pragma once
 
 #include <algorithm>
