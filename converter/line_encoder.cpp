@@ -174,7 +174,8 @@ inline LineError encodeRecordInline(const char*& line, DumpLayout layout, char*&
     int number = 0;
     LineError error = parseLineNumber(line, number);
     if (error != LineError::none) return error;
-    putWord(out, number);
+    dump::encodeWord(out, number);
+    out += dump::kWordSize;
   }
   return encodeElements(line, out, word);
 }

@@ -83,9 +83,8 @@ ConversionEnd convertListing(DumpLayout layout) {
   if (fileFailed(kInputFile)) return ConversionEnd::readError;
   if (layout == DumpLayout::baud2000) {
     // The end marker closes a 2000-baud recording, also one without lines.
-    char marker[2];
-    char* out = marker;
-    putWord(out, dump::kEndMarker);
+    char marker[dump::kWordSize];
+    dump::encodeWord(marker, dump::kEndMarker);
     writeBytes(kOutputFile, marker, sizeof marker);
     if (fileFailed(kOutputFile)) return ConversionEnd::writeError;
   }

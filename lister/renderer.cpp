@@ -49,6 +49,14 @@ void writeLineNumber(int number) {
   writeShortPiece(kOutputFile, text, length);
 }
 
+// The line number word that the read-ahead holds only part of, or none of; a byte missing at the
+// end of the input counts as 0.
+int readLineNumber() {
+  char word[dump::kWordSize] = {};
+  readBytes(kInputFile, word, sizeof word);
+  return dump::decodeWord(word);
+}
+
 // Writes the line number that follows a line end, unless it is the end marker.
 void writeLineNumberUnlessMarker(int number) {
   if (number != dump::kEndMarker) writeLineNumber(number);
@@ -60,7 +68,7 @@ void renderDump(const ListerOptions& options) {
   PieceTable pieces = {};
   buildPieces(options, pieces);
   // The first line number of a 2000-baud recording is written whatever it holds.
-  if (options.baud2000) writeLineNumber(readWord(kInputFile));
+  if (options.baud2000) writeLineNumber(readLineNumber());
   while (!atEndOfFile(kInputFile) && !fileFailed(kOutputFile)) {
     std::string_view bytes = readAhead(kInputFile);
     if (!options.baud2000) {
@@ -78,14 +86,12 @@ void renderDump(const ListerOptions& options) {
       size_t written = writePieces(kOutputFile, line, pieces);
       taken += written;
       if (written < line.size() || end == bytes.npos) break;
-      numberNext = bytes.size() - taken < 2;
+      numberNext = bytes.size() - taken < dump::kWordSize;
       if (numberNext) break;
-      auto low = static_cast<unsigned char>(bytes[taken]);
-      auto high = static_cast<unsigned char>(bytes[taken + 1]);
-      writeLineNumberUnlessMarker(static_cast<int16_t>(low | high << 8));
-      taken += 2;
+      writeLineNumberUnlessMarker(dump::decodeWord(bytes.data() + taken));
+      taken += dump::kWordSize;
     }
     skipReadAhead(kInputFile, taken);
-    if (numberNext) writeLineNumberUnlessMarker(readWord(kInputFile));
+    if (numberNext) writeLineNumberUnlessMarker(readLineNumber());
   }
 }

@@ -100,20 +100,10 @@ inline void skipReadAhead(int number, size_t count) {
   cursor.readNext += std::min(count, static_cast<size_t>(cursor.readEnd - cursor.readNext));
 }
 
-// The next two bytes, low byte first, as a signed value -32768..32767; a byte missing at the end
-// counts as 0.
-int readWordRefilling(int number);
-inline int readWord(int number) {
-  if (isFileNumber(number)) {
-    FileCursor& cursor = fileCursors[number];
-    if (cursor.readEnd - cursor.readNext >= 2) {
-      unsigned word = cursor.readNext[0] | cursor.readNext[1] << 8;
-      cursor.readNext += 2;
-      return static_cast<int16_t>(static_cast<uint16_t>(word));
-    }
-  }
-  return readWordRefilling(number);
-}
+// Reads the next size bytes into data, one at a time across refills: for the few bytes that a
+// reader of the read-ahead finds split by its end. Those past the end of the file, or after a read
+// error, are not read, and data keeps its own there.
+void readBytes(int number, char* data, size_t size);
 
 // Output goes through the buffer by one rule: a write of n bytes is copied in while more than n
 // bytes of room are left; otherwise the pending output is written out first. So bytes written one
