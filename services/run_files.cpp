@@ -29,6 +29,7 @@ bool openRunFiles(std::u16string_view input, std::u16string_view output, int& st
     }
   }
   if (!createFile(kOutputFile, output)) {
+    // "ocurred", as this message has always been spelled: users and scripts match it as it is.
     status = reportFailure(u"An error ocurred while creating the output file: ", output);
     return false;
   }
