@@ -1,4 +1,3 @@
-#include "converter/line_encoder.h"
 #include "converter/listing_conversion.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +33,7 @@ std::tuple<ConversionEnd, std::string, std::string> convert(const std::string& l
   return {end, hex(output.bytes), report.substr(0, report.find('\n'))};
 }
 
-TEST(LineEncoder, ConvertsListingsUpToTheFirstError) {
+TEST(ListingConversion, ConvertsListingsUpToTheFirstError) {
   // Each listing in the 300-baud layout, or with "k" in the 2000-baud layout: its dump, and the
   // end of its error message, after which the dump holds the bytes of the elements before the one
   // in error.
@@ -104,7 +103,7 @@ TEST(LineEncoder, ConvertsListingsUpToTheFirstError) {
   }
 }
 
-TEST(LineEncoder, StopsAtTheFirstFailedWrite) {
+TEST(ListingConversion, StopsAtTheFirstFailedWrite) {
   // Output that cannot be written: the conversion ends at the write that fails, before the read
   // error of the next block, the error of the line, or the end marker after it.
   for (const auto& [listing, failReadAt, layout] :
