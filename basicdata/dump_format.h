@@ -7,6 +7,9 @@
 // kEndMarker closes the recording.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 namespace dump {
 
 constexpr int kNull = 0x00;  // special character "null"
@@ -22,5 +25,21 @@ constexpr int kLastBallyCommand = 0x77;
 constexpr int kLastViperSoftCommand = 0x7F;  // 0x78..0x7F exist in VIPERSoft BASIC only
 
 constexpr int kEndMarker = -256;  // the line-number field 0x00 0xFF
+
+// The line-number word of a 2000-baud record: -32768..32767 in two's complement, low byte first.
+// Both programs write and read it here alone.
+constexpr size_t kWordSize = 2;
+
+inline void encodeWord(char* out, int value) {
+  auto word = static_cast<uint16_t>(value);
+  out[0] = static_cast<char>(word & 0xFF);
+  out[1] = static_cast<char>(word >> 8);
+}
+
+inline int decodeWord(const char* in) {
+  auto low = static_cast<unsigned char>(in[0]);
+  auto high = static_cast<unsigned char>(in[1]);
+  return static_cast<int16_t>(static_cast<uint16_t>(low | high << 8));
+}
 
 }  // namespace dump

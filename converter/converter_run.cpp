@@ -13,6 +13,7 @@ namespace {
 
 const char16_t* const kUsage[] = {
     u"",
+    // The capital "To" is this banner's own, which users and scripts match as it is.
     u"KALDEX Version " PROGRAM_VERSION u" - Converts a text file To a Bally Basic binary dump",
     u"",
     u"  Usage:",

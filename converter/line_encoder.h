@@ -46,13 +46,6 @@ enum class DumpLayout {
   baud2000,  // each record starts with its line number word; the end marker closes the dump
 };
 
-// A 16-bit word of a 2000-baud dump at out, low byte first, in two's complement.
-inline void putWord(char*& out, int value) {
-  uint16_t word = static_cast<uint16_t>(value);
-  *out++ = static_cast<char>(word & 0xFF);
-  *out++ = static_cast<char>(word >> 8);
-}
-
 // The room that the records of lines of count bytes of the listing, with their line ends, need at
 // out, the slack of encodeLine included. A record is no longer than its line, but in the 2000-baud
 // layout, whose number word may be a byte longer than the digits it is read from.

@@ -53,41 +53,40 @@ void reportError(LineError error, int64_t lineNumber, std::string_view line,
 ConversionEnd convertListing(DumpLayout layout) {
   std::string record;
   int64_t lineNumber = 0;
-  while (!atEndOfFile(0)) {
+  while (!atEndOfFile(kInputFile)) {
     // The whole lines of the read-ahead are encoded where they are, and their records written
     // together. Then the line after them, if any, is read and encoded on its own.
-    std::string_view ahead = readAhead(0);
+    std::string_view ahead = readAhead(kInputFile);
     // Each line of it but the last takes two bytes at least: a digit and a line end.
     char* out = roomOf(record, recordRoom(ahead.size(), (ahead.size() + 1) / 2, layout));
     const char* rest = encodeWholeLines(ahead, layout, out, lineNumber);
-    skipReadAhead(0, static_cast<size_t>(rest - ahead.data()));
-    writeBytes(1, record.data(), static_cast<size_t>(out - record.data()));
-    if (fileFailed(1)) return ConversionEnd::writeError;
+    skipReadAhead(kInputFile, static_cast<size_t>(rest - ahead.data()));
+    writeBytes(kOutputFile, record.data(), static_cast<size_t>(out - record.data()));
+    if (fileFailed(kOutputFile)) return ConversionEnd::writeError;
     if (rest == ahead.data() + ahead.size()) continue;
 
-    std::string_view line = readLineBytes(0);
-    if (fileFailed(0)) return ConversionEnd::readError;
+    std::string_view line = readLineBytes(kInputFile);
+    if (fileFailed(kInputFile)) return ConversionEnd::readError;
     ++lineNumber;
     const char* end = line.data();
     out = roomOf(record, recordRoom(line.size(), 1, layout));
     std::string_view word;
     LineError error = encodeRecord(end, layout, out, word);
     if (error == LineError::none) *out++ = static_cast<char>(dump::kLineEnd);
-    writeBytes(1, record.data(), static_cast<size_t>(out - record.data()));
-    if (fileFailed(1)) return ConversionEnd::writeError;
+    writeBytes(kOutputFile, record.data(), static_cast<size_t>(out - record.data()));
+    if (fileFailed(kOutputFile)) return ConversionEnd::writeError;
     if (error != LineError::none) {
       reportError(error, lineNumber, line, word);
       return ConversionEnd::listingError;
     }
   }
-  if (fileFailed(0)) return ConversionEnd::readError;
+  if (fileFailed(kInputFile)) return ConversionEnd::readError;
   if (layout == DumpLayout::baud2000) {
     // The end marker closes a 2000-baud recording, also one without lines.
-    char marker[2];
-    char* out = marker;
-    putWord(out, dump::kEndMarker);
-    writeBytes(1, marker, sizeof marker);
-    if (fileFailed(1)) return ConversionEnd::writeError;
+    char marker[dump::kWordSize];
+    dump::encodeWord(marker, dump::kEndMarker);
+    writeBytes(kOutputFile, marker, sizeof marker);
+    if (fileFailed(kOutputFile)) return ConversionEnd::writeError;
   }
   return ConversionEnd::finished;
 }

@@ -5,8 +5,8 @@
 
 enum class ConversionEnd { finished, listingError, readError, writeError };
 
-// Converts file 0, a listing, into line records in file 1, up to the end of the input or the
-// first error. A listing error is reported on the console (the message with the line number, the
-// line as read, an empty line); read and write errors are left to the caller. The 2000-baud end
-// marker is written only when the whole listing has been converted.
+// Converts kInputFile, a listing, into line records in kOutputFile, up to the end of the input or
+// the first error. A listing error is reported on the console (the message with the line number,
+// the line as read, an empty line); read and write errors are left to the caller. The 2000-baud
+// end marker is written only when the whole listing has been converted.
 ConversionEnd convertListing(DumpLayout layout = DumpLayout::baud300);

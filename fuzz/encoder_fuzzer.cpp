@@ -25,7 +25,7 @@ namespace {
 
 void checkRoundTrip(std::string_view listing, DumpLayout layout) {
   ConversionEnd end = ConversionEnd::readError;
-  std::string dump = runInMemory(listing, [&] { end = convertListing(layout); });
+  std::string dump = runInMemory({std::string(listing)}, [&] { end = convertListing(layout); });
   require(end == ConversionEnd::finished || end == ConversionEnd::listingError,
           "only a listing error stops a conversion in memory");
   if (end != ConversionEnd::finished) return;

@@ -1,5 +1,5 @@
 // The file buffer over arbitrary bytes and system reads and writes of every size: lines, the
-// read-ahead and words come out as a plain reading of the bytes says, and written bytes arrive in
+// read-ahead and bytes come out as a plain reading of the bytes says, and written bytes arrive in
 // order, each once, up to the first failed write.
 //
 // Input: a byte for the size of a system read or write (1 to 255, or 0 for unlimited), a byte n, n
@@ -35,36 +35,39 @@ void checkReading(std::string_view bytes, size_t piece, std::string_view steps) 
   MemoryFile file;
   file.bytes = bytes;
   file.piece = piece;
-  attachMemoryFile(0, file, false);
+  attachMemoryFile(kInputFile, file, false);
   PlainReader plain{bytes};
-  for (size_t step = 0; !atEndOfFile(0); ++step) {
+  for (size_t step = 0; !atEndOfFile(kInputFile); ++step) {
     require(plain.position < bytes.size(), "at the end of the file exactly when no byte is left");
     int kind = steps.empty() ? 0 : static_cast<unsigned char>(steps[step % steps.size()]);
     if (kind % 3 == 0) {
-      std::string_view line = readLineBytes(0);
+      std::string_view line = readLineBytes(kInputFile);
       require(line == plain.line(), "readLineBytes");
       require(
           std::string_view("\r\n\0", 3).find(line.data()[line.size()]) != std::string_view::npos,
           "a line is followed by a line end byte");
     } else if (kind % 3 == 1) {
-      std::string_view ahead = readAhead(0);
+      std::string_view ahead = readAhead(kInputFile);
       size_t taken = std::min<size_t>(ahead.size(), kind / 3 + 1);
       require(!ahead.empty() && ahead.data()[ahead.size()] == 0 &&
                   ahead == bytes.substr(plain.position, ahead.size()),
               "the read-ahead holds the next bytes, and a zero byte after them");
-      skipReadAhead(0, taken);
+      skipReadAhead(kInputFile, taken);
       plain.position += taken;
     } else {
-      int low = std::max(plain.nextByte(), 0);
-      require(readWord(0) == static_cast<int16_t>(low | std::max(plain.nextByte(), 0) << 8),
-              "readWord");
+      char word[2] = {};  // bytes past the end stay as they are
+      readBytes(kInputFile, word, sizeof word);
+      for (char byte : word)
+        require(byte == static_cast<char>(std::max(plain.nextByte(), 0)), "readBytes");
     }
   }
   require(plain.position == bytes.size(), "at the end of the file exactly when no byte is left");
-  require(readWord(0) == 0 && readAhead(0).empty() && readLineBytes(0).empty(),
+  char after = 0;
+  readBytes(kInputFile, &after, 1);
+  require(after == 0 && readAhead(kInputFile).empty() && readLineBytes(kInputFile).empty(),
           "nothing after the end");
-  require(!fileFailed(0), "no failure without a failed read");
-  closeFile(0);
+  require(!fileFailed(kInputFile), "no failure without a failed read");
+  closeFile(kInputFile);
 }
 
 // Writes the bytes in parts of the sizes the steps name, in turn as single bytes, as blocks and
@@ -77,7 +80,7 @@ void checkWriting(std::string_view bytes, size_t piece, std::string_view steps, 
   static const SystemFileOps counted = {readMemory, writeMemory,
                                         [](intptr_t) { return ++closes > 0; }};
   closes = 0;
-  attachFile(1, reinterpret_cast<intptr_t>(&file), counted, true);
+  attachFile(kOutputFile, reinterpret_cast<intptr_t>(&file), counted, true);
   size_t written = 0;
   for (size_t step = 0; written < bytes.size(); ++step) {
     size_t part = steps.empty() ? bytes.size()
@@ -85,14 +88,14 @@ void checkWriting(std::string_view bytes, size_t piece, std::string_view steps, 
     part = std::min(part, bytes.size() - written);
     if (step % 3 == 0) {
       for (size_t i = 0; i < part; ++i)
-        writeBytes(1, &bytes[written + i], 1);
+        writeBytes(kOutputFile, &bytes[written + i], 1);
     } else {
-      (step % 3 == 1 ? writeBytes : writePiece)(1, bytes.data() + written, part);
+      (step % 3 == 1 ? writeBytes : writePiece)(kOutputFile, bytes.data() + written, part);
     }
     written += part;
   }
-  bool failed = fileFailed(1);
-  bool closed = closeFile(1);
+  bool failed = fileFailed(kOutputFile);
+  bool closed = closeFile(kOutputFile);
   require(closes == 1, "closed once");
   require(bytes.substr(0, file.bytes.size()) == file.bytes, "written bytes arrive in order, once");
   require(closed == (file.bytes.size() == bytes.size()),

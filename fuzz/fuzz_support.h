@@ -19,20 +19,6 @@ inline void require(bool holds, const char* property) {
   std::abort();
 }
 
-// What a run leaves in file 1 when file 0 holds input.
-template <typename Run>
-std::string runInMemory(std::string_view input, Run run) {
-  MemoryFile in;
-  in.bytes = input;
-  MemoryFile out;
-  attachMemoryFile(0, in, false);
-  attachMemoryFile(1, out, true);
-  run();
-  closeFile(0);
-  closeFile(1);
-  return std::move(out.bytes);
-}
-
 // The well-formed 2000-baud recording made of bytes, empty without a record: each piece up to a
 // 13 that starts with a number word other than the end marker becomes a record.
 inline std::string recordingOf(std::string_view bytes) {
@@ -47,12 +33,12 @@ inline std::string recordingOf(std::string_view bytes) {
 
 // MORVIX -e -n -v (-2k) lists dump so that KALDEX (-2K) converts the listing back to dump.
 inline void requireRoundTrip(const std::string& dump, bool baud2000) {
-  std::string text = runInMemory(dump, [&] {
+  std::string text = runInMemory({dump}, [&] {
     renderDump({.editable = true, .charNumbers = true, .viperSoft = true, .baud2000 = baud2000});
   });
   DumpLayout layout = baud2000 ? DumpLayout::baud2000 : DumpLayout::baud300;
   ConversionEnd end = ConversionEnd::readError;
-  std::string back = runInMemory(text, [&] { end = convertListing(layout); });
+  std::string back = runInMemory({text}, [&] { end = convertListing(layout); });
   require(end == ConversionEnd::finished, "the editable listing converts");
   require(back == dump, "the editable listing converts back to the same dump");
 }

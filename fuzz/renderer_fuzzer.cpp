@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                            .charNumbers = (data[0] & 2) != 0,
                            .viperSoft = (data[0] & 4) != 0,
                            .baud2000 = (data[0] & 8) != 0};
-  std::string text = runInMemory(dump, [&] { renderDump(options); });
+  std::string text = runInMemory({dump}, [&] { renderDump(options); });
   std::u16string decoded;
   decodeUtf8(text, Utf8Errors::escape, decoded);
   // Each byte that is not part of well-formed UTF-8 decodes to one of U+DC80..U+DCFF.

@@ -46,7 +46,15 @@ void writeLineNumber(int number) {
   char text[kMaxDecimalLength];
   size_t length = formatDecimal(number, text);
   text[length++] = ' ';
-  writeShortPiece(1, text, length);
+  writeShortPiece(kOutputFile, text, length);
+}
+
+// The line number word that the read-ahead holds only part of, or none of; a byte missing at the
+// end of the input counts as 0.
+int readLineNumber() {
+  char word[dump::kWordSize] = {};
+  readBytes(kInputFile, word, sizeof word);
+  return dump::decodeWord(word);
 }
 
 // Writes the line number that follows a line end, unless it is the end marker.
@@ -60,11 +68,11 @@ void renderDump(const ListerOptions& options) {
   PieceTable pieces = {};
   buildPieces(options, pieces);
   // The first line number of a 2000-baud recording is written whatever it holds.
-  if (options.baud2000) writeLineNumber(readWord(0));
-  while (!atEndOfFile(0) && !fileFailed(1)) {
-    std::string_view bytes = readAhead(0);
+  if (options.baud2000) writeLineNumber(readLineNumber());
+  while (!atEndOfFile(kInputFile) && !fileFailed(kOutputFile)) {
+    std::string_view bytes = readAhead(kInputFile);
     if (!options.baud2000) {
-      skipReadAhead(0, writePieces(1, bytes, pieces));
+      skipReadAhead(kInputFile, writePieces(kOutputFile, bytes, pieces));
       continue;
     }
     // In a 2000-baud recording every line end is followed by the next line number, or the end
@@ -72,20 +80,18 @@ void renderDump(const ListerOptions& options) {
     // of the read-ahead are listed in one go; a number that it holds only part of is read after.
     size_t taken = 0;
     bool numberNext = false;
-    while (taken < bytes.size() && !fileFailed(1)) {
+    while (taken < bytes.size() && !fileFailed(kOutputFile)) {
       size_t end = bytes.find(static_cast<char>(dump::kLineEnd), taken);
       std::string_view line = bytes.substr(taken, end == bytes.npos ? end : end + 1 - taken);
-      size_t written = writePieces(1, line, pieces);
+      size_t written = writePieces(kOutputFile, line, pieces);
       taken += written;
       if (written < line.size() || end == bytes.npos) break;
-      numberNext = bytes.size() - taken < 2;
+      numberNext = bytes.size() - taken < dump::kWordSize;
       if (numberNext) break;
-      auto low = static_cast<unsigned char>(bytes[taken]);
-      auto high = static_cast<unsigned char>(bytes[taken + 1]);
-      writeLineNumberUnlessMarker(static_cast<int16_t>(low | high << 8));
-      taken += 2;
+      writeLineNumberUnlessMarker(dump::decodeWord(bytes.data() + taken));
+      taken += dump::kWordSize;
     }
-    skipReadAhead(0, taken);
-    if (numberNext) writeLineNumberUnlessMarker(readWord(0));
+    skipReadAhead(kInputFile, taken);
+    if (numberNext) writeLineNumberUnlessMarker(readLineNumber());
   }
 }

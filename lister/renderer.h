@@ -8,7 +8,7 @@ struct ListerOptions {
   bool baud2000 = false;     // -2k: a line number word before every line
 };
 
-// Reads the dump in file 0 to its end and writes its listing to file 1 as UTF-8 with CR LF line
-// ends. Each piece is written as soon as its byte is read; memory does not grow with the input.
-// Stops early only when writing has failed.
+// Reads the dump in kInputFile to its end and writes its listing to kOutputFile as UTF-8 with CR
+// LF line ends. Each piece is written as soon as its byte is read; memory does not grow with the
+// input. Stops early only when writing has failed.
 void renderDump(const ListerOptions& options);

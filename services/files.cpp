@@ -211,14 +211,11 @@ std::string_view readLineBytes(int number) {
   return std::string_view(bytes).substr(0, bytes.size() - kLinePadding);
 }
 
-int readWordRefilling(int number) {
-  if (fileFor(number, false) == nullptr) return 0;
+void readBytes(int number, char* data, size_t size) {
+  if (fileFor(number, false) == nullptr) return;
   FileCursor& cursor = fileCursors[number];
-  unsigned low = 0;
-  unsigned high = 0;
-  if (fill(number)) low = *cursor.readNext++;
-  if (fill(number)) high = *cursor.readNext++;
-  return static_cast<int16_t>(static_cast<uint16_t>(low | high << 8));
+  for (size_t i = 0; i < size && fill(number); ++i)
+    data[i] = static_cast<char>(*cursor.readNext++);
 }
 
 void writeBytesFlushing(int number, const char* data, size_t size) {

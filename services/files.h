@@ -1,5 +1,5 @@
-// Numbered files with a 4096-byte buffer each. Both programs use number 0 for the input and 1 for
-// the output. Failures are reported by results and by fileFailed; nothing here prints.
+// Numbered files with a 4096-byte buffer each: a run reads kInputFile and writes kOutputFile.
+// Failures are reported by results and by fileFailed; nothing here prints.
 #pragma once
 
 #include <algorithm>
@@ -9,7 +9,9 @@
 #include <string>
 #include <string_view>
 
-constexpr int kFileCount = 4;
+constexpr int kInputFile = 0;
+constexpr int kOutputFile = 1;
+constexpr int kFileCount = 2;  // a run holds no other file open, nor do the tests
 constexpr size_t kFileBufferSize = 4096;
 
 // What an open file needs of the system. Each call moves bytes of one handle; read returns the
@@ -98,20 +100,10 @@ inline void skipReadAhead(int number, size_t count) {
   cursor.readNext += std::min(count, static_cast<size_t>(cursor.readEnd - cursor.readNext));
 }
 
-// The next two bytes, low byte first, as a signed value -32768..32767; a byte missing at the end
-// counts as 0.
-int readWordRefilling(int number);
-inline int readWord(int number) {
-  if (isFileNumber(number)) {
-    FileCursor& cursor = fileCursors[number];
-    if (cursor.readEnd - cursor.readNext >= 2) {
-      unsigned word = cursor.readNext[0] | cursor.readNext[1] << 8;
-      cursor.readNext += 2;
-      return static_cast<int16_t>(static_cast<uint16_t>(word));
-    }
-  }
-  return readWordRefilling(number);
-}
+// Reads the next size bytes into data, one at a time across refills: for the few bytes that a
+// reader of the read-ahead finds split by its end. Those past the end of the file, or after a read
+// error, are not read, and data keeps its own there.
+void readBytes(int number, char* data, size_t size);
 
 // Output goes through the buffer by one rule: a write of n bytes is copied in while more than n
 // bytes of room are left; otherwise the pending output is written out first. So bytes written one
@@ -168,7 +160,10 @@ inline unsigned char* copyPieces(unsigned char* out, const unsigned char* in, si
     out += size;
   };
   const unsigned char* stop = in + count;
-  for (; stop - in >= 4; in += 4) {
+  // Rounds of four, counted: two instructions a round fewer than comparing pointers, whatever
+  // registers the compiler picks around the loop (callgrind, MORVIX on a 10 MB dump: 78.6 M
+  // instructions; comparing pointers, 81.1 M or 83.8 M as the registers fell).
+  for (size_t rounds = count / 4; rounds > 0; --rounds, in += 4) {
     put(in[0]);
     put(in[1]);
     put(in[2]);

@@ -16,20 +16,21 @@ int reportFailure(std::u16string_view message, std::u16string_view subject) {
 }
 
 bool openRunFiles(std::u16string_view input, std::u16string_view output, int& status) {
-  if (!openForReading(0, input)) {
+  if (!openForReading(kInputFile, input)) {
     status = reportFailure(u"Can't open file: ", input);
     return false;
   }
   // A file that cannot be opened for reading counts as new: there is nothing to ask about.
-  if (openForReading(1, output)) {
-    closeFile(1);
+  if (openForReading(kOutputFile, output)) {
+    closeFile(kOutputFile);
     if (!confirmYesNo(u"Output file already exists. Overwrite? [y/n]")) {
       printLine(u"Operation aborted.");
       status = kExitFailure;
       return false;
     }
   }
-  if (!createFile(1, output)) {
+  if (!createFile(kOutputFile, output)) {
+    // "ocurred", as this message has always been spelled: users and scripts match it as it is.
     status = reportFailure(u"An error ocurred while creating the output file: ", output);
     return false;
   }
@@ -37,10 +38,10 @@ bool openRunFiles(std::u16string_view input, std::u16string_view output, int& st
 }
 
 int closeRunFiles(std::u16string_view input, std::u16string_view output) {
-  bool readFailed = fileFailed(0);
-  closeFile(0);
-  bool writeFailed = fileFailed(1);
-  if (!closeFile(1)) writeFailed = true;
+  bool readFailed = fileFailed(kInputFile);
+  closeFile(kInputFile);
+  bool writeFailed = fileFailed(kOutputFile);
+  if (!closeFile(kOutputFile)) writeFailed = true;
   if (readFailed) return reportFailure(u"An error occurred while reading the input file: ", input);
   if (writeFailed) {
     return reportFailure(u"An error occurred while writing the output file: ", output);

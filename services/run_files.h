@@ -8,8 +8,8 @@
 // line. Returns the failure exit status.
 int reportFailure(std::u16string_view message, std::u16string_view subject);
 
-// Opens input as file 0 and creates output as file 1. When the output exists the user is asked
-// first. On failure the message is printed and the exit status is returned in status.
+// Opens input as kInputFile and creates output as kOutputFile. When the output exists the user is
+// asked first. On failure the message is printed and the exit status is returned in status.
 bool openRunFiles(std::u16string_view input, std::u16string_view output, int& status);
 
 // Closes both files after a conversion, reporting a failed read of the input or a failed write of

@@ -6,17 +6,23 @@
 
 namespace {
 
-TEST(Text, DecimalTextCaseAndVisibleText) {
+TEST(Text, DecimalTextOfEveryLength) {
   const int64_t values[] = {0,    -5,   9,     10,       99,        100,       999,
                             1000, 9999, 10000, 99999999, 100000000, INT64_MIN, INT64_MAX};
   for (int64_t value : values) {
     std::string digits = std::to_string(value);
     EXPECT_EQ(std::u16string(digits.begin(), digits.end()), decimalText(value));
   }
+}
+
+TEST(Text, UpperAndLowerCase) {
   // A capital outside the BMP (Deseret) leaves its surrogates as they are.
   EXPECT_EQ(u"CAF\xC9\xC0 \x25B2\xD7 \xD801\xDC28",
             toUpper(u"caf\xE9\xE0 \x25B2\xD7 \xD801\xDC28"));
   EXPECT_EQ(u"print \"ab\"", toLower(u"PRINT \"Ab\""));
+}
+
+TEST(Text, VisibleTextShowsControlsInCaretNotation) {
   // Controls shown, other characters and escaped bytes as they are.
   EXPECT_EQ(u"^A^I^[[2J^_ ~^?M-^@M-^[M-^_\xA0 M-^@M-^_\xDCA0\xDC7F",
             visibleText(u"\x01\t\x1B[2J\x1F ~\x7F\x80\x9B\x9F\xA0 \xDC80\xDC9F\xDCA0\xDC7F"));

@@ -1,10 +1,11 @@
-// In-memory files for tests of code that reads file 0 and writes file 1: bytes read in pieces of
-// a chosen size, bytes written with the size of each write, and failures on demand.
+// In-memory files for tests of code that reads kInputFile and writes kOutputFile: bytes read in
+// pieces of a chosen size, bytes written with the size of each write, and failures on demand.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "services/files.h"
@@ -41,4 +42,15 @@ inline const SystemFileOps memoryFileOps = {readMemory, writeMemory, [](intptr_t
 
 inline void attachMemoryFile(int number, MemoryFile& file, bool forWriting) {
   attachFile(number, reinterpret_cast<intptr_t>(&file), memoryFileOps, forWriting);
+}
+
+// The bytes that run writes to kOutputFile, output, while kInputFile reads input. Both files are
+// closed after it.
+template <typename Run>
+std::string runInMemory(MemoryFile input, Run run, MemoryFile output = {}) {
+  attachMemoryFile(kInputFile, input, false);
+  attachMemoryFile(kOutputFile, output, true);
+  run();
+  closeAllFiles();
+  return std::move(output.bytes);
 }
