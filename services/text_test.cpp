@@ -18,8 +18,23 @@ TEST(Text, DecimalTextCaseAndVisibleText) {
             toUpper(u"caf\xE9\xE0 \x25B2\xD7 \xD801\xDC28"));
   EXPECT_EQ(u"print \"ab\"", toLower(u"PRINT \"Ab\""));
   // Controls shown, other characters and escaped bytes as they are.
-  EXPECT_EQ(u"^A^I^[[2J^_ ~^?M-^@M-^[M-^_\xA0 M-^@M-^_\xDCA0\xDC7F",
+  EXPECT_EQ(u"^A^I^[[2J^_ ~^?M-^@M-^[M-^_<U+00A0> M-^@M-^_\xDCA0\xDC7F",
             visibleText(u"\x01\t\x1B[2J\x1F ~\x7F\x80\x9B\x9F\xA0 \xDC80\xDC9F\xDCA0\xDC7F"));
+}
+
+TEST(Text, VisibleTextNamesInvisibleCharacters) {
+  // Named: a byte-order mark, spaces other than the blank, a bidirectional override, the line
+  // separator, a tag character from its surrogate pair. As they are: the blank, visible letters
+  // and signs next to named ones, one beyond the BMP whose low surrogate could pass for an escaped
+  // byte, a lone surrogate at the end; the carets too.
+  const std::u16string cases[][2] = {
+      {u"\xFEFFX", u"<U+FEFF>X"},
+      {u"a\xA0 \x2010\x200F\x202E", u"a<U+00A0> \x2010<U+200F><U+202E>"},
+      {u"\x2028\xDB40\xDC01\xE9", u"<U+2028><U+E0001>\xE9"},
+      {u"\xD800\xDC80\x1B\x9B\xDC9B\xD83D", u"\xD800\xDC80^[M-^[M-^[\xD83D"},
+  };
+  for (const auto& [text, shown] : cases)
+    EXPECT_EQ(shown, visibleText(text));
 }
 
 TEST(Text, Utf8BothWays) {

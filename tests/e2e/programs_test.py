@@ -146,6 +146,8 @@ ROWS = [
         fails=b"Error: unknown token at line 2 - #r^[[2Jint#\n20 Pr^[[2Jint\n\n"),
     Row("control character", "K", "in new", given=b"1\n\n3 X\tY\x1b]0;T\x07\xc2\x9b2J\n4\n",
         file=b"1\r\r3 X", fails=b"Error: invalid character at line 3\n3 X^IY^[]0;T^GM-^[2J\n\n"),
+    Row("byte-order mark", "K", "in new", given=b"\xef\xbb\xbf" + LISTING, file=b"",
+        fails=b'Error: invalid character at line 1\n<U+FEFF>10 print "HI"\n\n'),
     Row("not UTF-8", "K", "in new", given=b"10 \xe9\n", file=b"10 ",
         fails=b"Error: invalid character at line 1\n10 \xef\xbf\xbd\n\n"),
     Row("missing brace", "K", "in new", given=b"10 print {34\n20 goto 10\n", file=b"10 \x74",
