@@ -66,7 +66,8 @@ DUMP2000 = b'\x0a\x00\x74"HI"\r\x14\x00\x6e10\r\x00\xff'
 LIST = b'10 PRINT "HI"\r\n20 GOTO 10\r\n'
 USAGE = {
     "K": b"\nKALDEX Version 1.2 - Converts a text file To a Bally Basic binary dump\n\n  Usage:\n"
-         b"    KALDEX program.txt output.prg\n\n",
+         b"    KALDEX program.txt output.prg [-2K]\n    -2K:\n"
+         b"      write .prg as a 2000-baud recording instead of a 300-baud one.\n\n",
     "M": b"\nMORVIX Version 1.2 - Converts a Bally Basic binary dump to a text file\n\n  Usage:\n"
          b"    MORVIX program.prg output.txt [-e] [-n] [-v] [-2k]\n    -e:\n"
          b"      editable output, special characters and commands are converted to\n      lowercase"
