@@ -30,7 +30,7 @@ TEST(Text, VisibleTextNamesInvisibleCharacters) {
   const std::u16string cases[][2] = {
       {u"\xFEFFX", u"<U+FEFF>X"},
       {u"a\xA0 \x2010\x200F\x202E", u"a<U+00A0> \x2010<U+200F><U+202E>"},
-      {u"\x2028\xDB40\xDC01\xE9", u"<U+2028><U+E0001>\xE9"},
+      {u"\xE9\x2028\xDB40\xDC01", u"\xE9<U+2028><U+E0001>"},
       {u"\xD800\xDC80\x1B\x9B\xDC9B\xD83D", u"\xD800\xDC80^[M-^[M-^[\xD83D"},
   };
   for (const auto& [text, shown] : cases)
