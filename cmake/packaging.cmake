@@ -58,6 +58,10 @@ if(WIN32)
   # Unpacked, the zip is one folder with everything side by side, ready to run from there.
   install(TARGETS KALDEX MORVIX RUNTIME DESTINATION .)
   install(FILES README.md LICENSE ${packageDocuments} ${WEB_PAGE} DESTINATION .)
+  # The README cites the example listing and shows the picture of the page, by their paths in the
+  # sources: they come along at the same paths beside it.
+  install(FILES examples/boxes.txt DESTINATION examples)
+  install(FILES docs/kaldex-morvix.png DESTINATION docs)
 else()
   find_program(GZIP gzip)
   if(NOT GZIP)

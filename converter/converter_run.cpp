@@ -17,7 +17,9 @@ const char16_t* const kUsage[] = {
     u"KALDEX Version " PROGRAM_VERSION u" - Converts a text file To a Bally Basic binary dump",
     u"",
     u"  Usage:",
-    u"    KALDEX program.txt output.prg",
+    u"    KALDEX program.txt output.prg [-2K]",
+    u"    -2K:",
+    u"      write .prg as a 2000-baud recording instead of a 300-baud one.",
     u"",
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -238,9 +239,60 @@ void encodeUtf8(std::u16string_view text, std::string& out) {
   out.resize(static_cast<size_t>(dst - out.data()));
 }
 
+namespace {
+
+// Code points first..last.
+struct CodeRange {
+  char32_t first;
+  char32_t last;
+};
+
+#include "services/invisible_table.inc"
+
+bool isInvisible(char32_t code) {
+  const CodeRange* begin = std::begin(kInvisibleRanges);
+  // The first range that starts after code; the one before it is the only candidate.
+  const CodeRange* next =
+      std::upper_bound(begin, std::end(kInvisibleRanges), code,
+                       [](char32_t c, const CodeRange& range) { return c < range.first; });
+  return next != begin && code <= next[-1].last;
+}
+
+// Appends "<U+", code in four or more uppercase hexadecimal digits, and ">".
+void appendCodeName(char32_t code, std::u16string& out) {
+  out += u"<U+";
+  int shift = 12;
+  while (code >> shift >> 4 != 0)
+    shift += 4;
+  for (; shift >= 0; shift -= 4)
+    out += u"0123456789ABCDEF"[(code >> shift) & 0xF];
+  out += u'>';
+}
+
+}  // namespace
+
 std::u16string visibleText(std::u16string_view text) {
   std::u16string shown;
-  for (char16_t unit : text) {
+  size_t size = text.size();
+  for (size_t i = 0; i < size; ++i) {
+    char16_t unit = text[i];
+    // A surrogate pair is one character, and its low surrogate no escaped byte.
+    if (isHighSurrogate(unit) && i + 1 < size && isLowSurrogate(text[i + 1])) {
+      char32_t code = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      if (isInvisible(code)) {
+        appendCodeName(code, shown);
+      } else {
+        shown += unit;
+        shown += text[i + 1];
+      }
+      ++i;
+      continue;
+    }
+    // Below the table's first character, ASCII included, only the controls need a look.
+    if (unit >= kInvisibleRanges[0].first && isInvisible(unit)) {
+      appendCodeName(unit, shown);
+      continue;
+    }
     // An escaped byte counts as the control of its value: in some terminals a lone byte 0x9B
     // starts a control sequence as U+009B does.
     bool escapedC1 = unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0x9F;

@@ -47,6 +47,10 @@ void encodeUtf8(std::u16string_view text, std::string& out);
 // the terminal: C0 controls and DEL in caret notation ("^[" for ESC, "^I" for a tab, "^?" for
 // DEL), and C1 controls U+0080..U+009F, as well as the bytes 0x80..0x9F that decodeUtf8 escaped,
 // as "M-" and the caret form of the control 0x80 below ("M-^[" for U+009B), as cat -v shows bytes.
+// Characters that show as nothing or as a blank, or that reorder what is shown around them, are
+// shown by name, "<U+FEFF>" (four or more uppercase hexadecimal digits): the format characters,
+// the line and paragraph separators and every space but U+0020, as the Unicode data in
+// tools/invisible_characters.txt gives them. A surrogate pair counts as the one character it is.
 std::u16string visibleText(std::u16string_view text);
 
 // Splits a whole command line into words, the program's name first. Words are separated by

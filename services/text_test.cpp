@@ -23,9 +23,21 @@ TEST(Text, UpperAndLowerCase) {
 }
 
 TEST(Text, VisibleTextShowsControlsInCaretNotation) {
-  // Controls shown, other characters and escaped bytes as they are.
-  EXPECT_EQ(u"^A^I^[[2J^_ ~^?M-^@M-^[M-^_\xA0 M-^@M-^_\xDCA0\xDC7F",
+  // C0, DEL and C1 controls, escaped or not, in caret notation; other escaped bytes as they are.
+  EXPECT_EQ(u"^A^I^[[2J^_ ~^?M-^@M-^[M-^_<U+00A0> M-^@M-^_\xDCA0\xDC7F",
             visibleText(u"\x01\t\x1B[2J\x1F ~\x7F\x80\x9B\x9F\xA0 \xDC80\xDC9F\xDCA0\xDC7F"));
+}
+
+TEST(Text, VisibleTextNamesInvisibleCharacters) {
+  // Named: a byte-order mark, spaces but the blank, bidi controls, a separator, a tag by its pair.
+  // As they are: visible neighbours, a pair whose low unit looks like an escaped byte, a lone one.
+  const std::u16string cases[][2] = {
+      {u"\xFEFFX\xA0 \x2010\x200F\x202E", u"<U+FEFF>X<U+00A0> \x2010<U+200F><U+202E>"},
+      {u"\xE9\x2028\xDB40\xDC01", u"\xE9<U+2028><U+E0001>"},
+      {u"\xD800\xDC80\x1B\x9B\xDC9B\xD83D", u"\xD800\xDC80^[M-^[M-^[\xD83D"},
+  };
+  for (const auto& [text, shown] : cases)
+    EXPECT_EQ(shown, visibleText(text));
 }
 
 TEST(Text, Utf8BothWays) {

@@ -66,7 +66,8 @@ DUMP2000 = b'\x0a\x00\x74"HI"\r\x14\x00\x6e10\r\x00\xff'
 LIST = b'10 PRINT "HI"\r\n20 GOTO 10\r\n'
 USAGE = {
     "K": b"\nKALDEX Version 1.2 - Converts a text file To a Bally Basic binary dump\n\n  Usage:\n"
-         b"    KALDEX program.txt output.prg\n\n",
+         b"    KALDEX program.txt output.prg [-2K]\n    -2K:\n"
+         b"      write .prg as a 2000-baud recording instead of a 300-baud one.\n\n",
     "M": b"\nMORVIX Version 1.2 - Converts a Bally Basic binary dump to a text file\n\n  Usage:\n"
          b"    MORVIX program.prg output.txt [-e] [-n] [-v] [-2k]\n    -e:\n"
          b"      editable output, special characters and commands are converted to\n      lowercase"
@@ -139,9 +140,11 @@ ROWS = [
     Row("unknown token", "K", "in new", given=b"10 print X\n20 Pr\x1b[2Jint\n30 goto 10\n",
         file=b"10 \x74X\r20 P",
         fails=b"Error: unknown token at line 2 - #r^[[2Jint#\n20 Pr^[[2Jint\n\n"),
-    Row("control character", "K", "in new", given=b"1\n\n3 X\tY\x1b]0;T\x07\xc2\x9b2J\xe9\n4\n",
-        file=b"1\r\r3 X",
-        fails=b"Error: invalid character at line 3\n3 X^IY^[]0;T^GM-^[2J\xef\xbf\xbd\n\n"),
+    Row("control character", "K", "in new",
+        given=b"1\n\n3 X\tY\x1b]0;T\x07\xc2\x9b2J\xe9\xe2\x80\xae\n4\n", file=b"1\r\r3 X",
+        fails=b"Error: invalid character at line 3\n3 X^IY^[]0;T^GM-^[2J\xef\xbf\xbd<U+202E>\n\n"),
+    Row("byte-order mark", "K", "in new", given=b"\xef\xbb\xbf" + LISTING, file=b"",
+        fails=b'Error: invalid character at line 1\n<U+FEFF>10 print "HI"\n\n'),
     Row("missing brace", "K", "in new", given=b"10 print {34\n20 goto 10\n", file=b"10 \x74",
         fails=b"Error: got to end of line without finding right brace to match left brace at line 1"
         b"\n10 print {34\n\n"),
