@@ -20,6 +20,12 @@ enum class KeyRead {
 // Closes every open file, writing out what is still buffered, and ends the process.
 [[noreturn]] void endRun(int status);
 
+// Prints before, then bytes of UTF-8 text from outside the program as visibleText shows them,
+// then after and a line end. A text of more than 64 KiB goes out in pieces of that size, each in
+// a write of its own, so that showing a line of any length takes little more memory than the
+// line; a shorter one is printed with printLine.
+void printShownLine(std::u16string_view before, std::string_view bytes, std::u16string_view after);
+
 // Prints the question, then echoes every key upper-cased on a line of its own until Y or N in
 // either case. True for Y; false for N and when no key can come.
 bool confirmYesNo(std::u16string_view question);
@@ -32,6 +38,9 @@ void startRun(int argc, char** argv);
 
 // The text and a line end to the standard output, in one write.
 void printLine(std::u16string_view text);
+// The text to the standard output in one write, without a line end: the start of a line that
+// printLine ends.
+void printPart(std::u16string_view text);
 
 // Command-line parameters after the program's own name, counted from 0. The count is -1 when
 // the process was started without even a name; a missing index gives the empty text.
