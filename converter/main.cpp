@@ -3,5 +3,6 @@
 
 int main(int argc, char** argv) {
   startRun(argc, argv);
+  keepMemoryReserve();
   endRun(runConverter());
 }

@@ -1,5 +1,7 @@
 #include "services/console.h"
 
+#include <new>
+
 #include "services/files.h"
 #include "services/system.h"
 #include "services/text.h"
@@ -9,6 +11,23 @@ constexpr int kKeyPollMs = 20;
 
 // A piece of a shown line: its UTF-16 forms take a few hundred KiB at most.
 constexpr size_t kShownPieceBytes = 64 * 1024;
+
+// Enough for the message and for closing the files: what the run still needs at its end.
+constexpr size_t kMemoryReserveBytes = 64 * 1024;
+char* memoryReserve = nullptr;
+bool memoryRanOut = false;
+
+void onMemoryRunningOut() {
+  delete[] memoryReserve;
+  memoryReserve = nullptr;
+  // Memory that runs out again while the message is printed ends the run without it.
+  if (!memoryRanOut) {
+    memoryRanOut = true;
+    printLine(u"Not enough memory to go on.");
+    printLine(u"");
+  }
+  endRun(kExitFailure);
+}
 
 }  // namespace
 
@@ -32,6 +51,11 @@ void printShownLine(std::u16string_view before, std::string_view bytes, std::u16
   }
   line += after;
   printLine(line);
+}
+
+void keepMemoryReserve() {
+  std::set_new_handler(onMemoryRunningOut);
+  memoryReserve = new char[kMemoryReserveBytes];
 }
 
 bool confirmYesNo(std::u16string_view question) {

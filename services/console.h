@@ -26,6 +26,11 @@ enum class KeyRead {
 // line; a shorter one is printed with printLine.
 void printShownLine(std::u16string_view before, std::string_view bytes, std::u16string_view after);
 
+// Sets memory aside for the end of the run. Should memory run out later, it is given back, "Not
+// enough memory to go on." and an empty line are printed, and the run ends through endRun with
+// status 1, the output keeping every byte written before.
+void keepMemoryReserve();
+
 // Prints the question, then echoes every key upper-cased on a line of its own until Y or N in
 // either case. True for Y; false for N and when no key can come.
 bool confirmYesNo(std::u16string_view question);

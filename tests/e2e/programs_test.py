@@ -159,6 +159,8 @@ ROWS = [
     Row("long line, little memory", "K", "in new", given=LONG, file=b'10 \x74"OK"\r10 \x74',
         fails=b"Error: invalid character at line 2\n10 print " + b"^A" * (16 << 20) + b"\n\n",
         memory=100000, needs="native"),
+    Row("memory runs out", "K", "in new", given=LONG, file=b'10 \x74"OK"\r',
+        fails=b"Not enough memory to go on.\n\n", memory=20000, needs="native"),
     Row("no line number", "K", "in new -2K", given=b"10 X\n\n30 Y\n", file=b"\x0a\x00X\r",
         fails=b"Error: missing line number at line 2\n\n\n"),
     Row("line number -256", "K", "in new -2K", given=b"10 X\n-256 Y\n", file=b"\x0a\x00X\r",
