@@ -3,6 +3,7 @@
 #include <string>
 
 #include "basicdata/dump_format.h"
+#include "services/console.h"
 #include "services/files.h"
 #include "services/memory_bounds.h"
 #include "services/system.h"
@@ -10,41 +11,33 @@
 
 namespace {
 
-// Bytes of the listing as the console shows them.
-std::u16string shownText(std::string_view bytes) {
-  std::u16string text;
-  decodeUtf8(bytes, Utf8Errors::replace, text);
-  return visibleText(text);
-}
-
+// The line and the word are shown as read, in pieces when long, so that the report of a line
+// of any length takes little more memory than the line itself.
 void reportError(LineError error, int64_t lineNumber, std::string_view line,
                  std::string_view word) {
   std::u16string number = decimalText(lineNumber);
-  std::u16string message;
   switch (error) {
     case LineError::none:
       return;
     case LineError::invalidCharacter:
-      message = u"Error: invalid character at line " + number;
+      printLine(u"Error: invalid character at line " + number);
       break;
     case LineError::unknownToken:
-      message = u"Error: unknown token at line " + number + u" - #" + shownText(word) + u"#";
+      printShownLine(u"Error: unknown token at line " + number + u" - #", word, u"#");
       break;
     case LineError::missingBrace:
-      message =
-          u"Error: got to end of line without finding right brace to match left brace at "
-          u"line " +
-          number;
+      printLine(
+          u"Error: got to end of line without finding right brace to match left brace at line " +
+          number);
       break;
     case LineError::missingLineNumber:
-      message = u"Error: missing line number at line " + number;
+      printLine(u"Error: missing line number at line " + number);
       break;
     case LineError::lineNumberOutOfRange:
-      message = u"Error: line number out of range at line " + number;
+      printLine(u"Error: line number out of range at line " + number);
       break;
   }
-  printLine(message);
-  printLine(shownText(line));
+  printShownLine(u"", line, u"");
   printLine(u"");
 }
 

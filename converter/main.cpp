@@ -4,5 +4,6 @@
 
 int main(int argc, char** argv) {
   startRun(argc, argv);
+  keepMemoryReserve();
   endRun(runConverter());
 }

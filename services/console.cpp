@@ -1,16 +1,61 @@
 #include "services/console.h"
 
+#include <new>
+
 #include "services/files.h"
 #include "services/system.h"
 #include "services/text.h"
 
 namespace {
 constexpr int kKeyPollMs = 20;
+
+// A piece of a shown line: its UTF-16 forms take a few hundred KiB at most.
+constexpr size_t kShownPieceBytes = 64 * 1024;
+
+// Enough for the message and for closing the files: what the run still needs at its end.
+constexpr size_t kMemoryReserveBytes = 64 * 1024;
+char* memoryReserve = nullptr;
+bool memoryRanOut = false;
+
+void onMemoryRunningOut() {
+  delete[] memoryReserve;
+  memoryReserve = nullptr;
+  // Memory that runs out again while the message is printed ends the run without it.
+  if (!memoryRanOut) {
+    memoryRanOut = true;
+    printLine(u"Not enough memory to go on.");
+    printLine(u"");
+  }
+  endRun(kExitFailure);
 }
+
+}  // namespace
 
 void endRun(int status) {
   closeAllFiles();
   exitProcess(status);
+}
+
+void printShownLine(std::u16string_view before, std::string_view bytes, std::u16string_view after) {
+  std::u16string line(before);
+  std::u16string units;
+  for (;;) {
+    size_t size = utf8PieceLength(bytes, kShownPieceBytes);
+    units.clear();
+    decodeUtf8(bytes.substr(0, size), Utf8Errors::replace, units);
+    line += visibleText(units);
+    bytes.remove_prefix(size);
+    if (bytes.empty()) break;
+    printPart(line);
+    line.clear();
+  }
+  line += after;
+  printLine(line);
+}
+
+void keepMemoryReserve() {
+  std::set_new_handler(onMemoryRunningOut);
+  memoryReserve = new char[kMemoryReserveBytes];
 }
 
 bool confirmYesNo(std::u16string_view question) {

@@ -19,6 +19,9 @@ void startRun(int argc, char** argv);
 
 // The text and a line end to the standard output, in one write.
 void printLine(std::u16string_view text);
+// The text to the standard output in one write, without a line end: the start of a line that
+// printLine ends.
+void printPart(std::u16string_view text);
 
 // Command-line parameters after the program's own name, counted from 0. The count is -1 when
 // the process was started without even a name; a missing index gives the empty text.

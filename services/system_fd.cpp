@@ -97,11 +97,14 @@ const HeldFile* heldFor(int fd) {
 
 // ---- Run and console ----
 
-void printLine(std::u16string_view text) {
+namespace {
+
+// The text, and a line end when asked, to the standard output in one write where it takes them.
+void writeConsole(std::u16string_view text, bool lineEnd) {
   std::string bytes;
   bytes.reserve(text.size() + 1);
   encodeUtf8(text, bytes);
-  bytes.push_back('\n');
+  if (lineEnd) bytes.push_back('\n');
   const char* data = bytes.data();
   size_t left = bytes.size();
   while (left > 0) {
@@ -110,6 +113,16 @@ void printLine(std::u16string_view text) {
     data += put;
     left -= static_cast<size_t>(put);
   }
+}
+
+}  // namespace
+
+void printLine(std::u16string_view text) {
+  writeConsole(text, true);
+}
+
+void printPart(std::u16string_view text) {
+  writeConsole(text, false);
 }
 
 int parameterCount() {

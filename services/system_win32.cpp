@@ -178,16 +178,29 @@ void exitProcess(int status) {
   ExitProcess(static_cast<UINT>(status));
 }
 
-// A console shows the UTF-16 text; a file or a pipe receives it as UTF-16LE bytes with CR LF.
+namespace {
+
+// A console shows the UTF-16 text; a file or a pipe receives it as UTF-16LE bytes.
+void writeConsole(std::u16string_view text) {
+  beginWait();
+  DWORD put = 0;
+  if (!WriteConsoleW(standardOutput, text.data(), static_cast<DWORD>(text.size()), &put, nullptr)) {
+    writeAll(standardOutput, text.data(), text.size() * sizeof(char16_t));
+  }
+  endWait();
+}
+
+}  // namespace
+
+// Lines end in CR LF.
 void printLine(std::u16string_view text) {
   std::u16string line(text);
   line.append(u"\r\n");
-  beginWait();
-  DWORD put = 0;
-  if (!WriteConsoleW(standardOutput, line.data(), static_cast<DWORD>(line.size()), &put, nullptr)) {
-    writeAll(standardOutput, line.data(), line.size() * sizeof(char16_t));
-  }
-  endWait();
+  writeConsole(line);
+}
+
+void printPart(std::u16string_view text) {
+  writeConsole(text);
 }
 
 // The command line is read afresh from the system at every call.

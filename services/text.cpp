@@ -202,6 +202,16 @@ void decodeUtf8(std::string_view bytes, Utf8Errors errors, std::u16string& out) 
   out.append(chunk, static_cast<size_t>(dst - chunk));
 }
 
+size_t utf8PieceLength(std::string_view bytes, size_t most) {
+  if (bytes.size() <= most) return bytes.size();
+  // Decoding starts afresh before a byte from 0xC0 up, which never continues a sequence. A
+  // sequence that the cut would split starts with such a byte within the last three before it.
+  for (size_t length = most; length > most - 3; --length) {
+    if (static_cast<unsigned char>(bytes[length - 1]) >= 0xC0) return length - 1;
+  }
+  return most;
+}
+
 void encodeUtf8(std::u16string_view text, std::string& out) {
   // No code unit gives more than three bytes (a surrogate pair gives four for two units).
   size_t start = out.size();

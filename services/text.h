@@ -39,6 +39,11 @@ enum class Utf8Errors {
 // Appends the UTF-16 form of bytes to out.
 void decodeUtf8(std::string_view bytes, Utf8Errors errors, std::u16string& out);
 
+// The length of a start of bytes after which decodeUtf8 begins a new character, so that decoding
+// the bytes piece by piece at such lengths gives the text of decoding them whole: all of them when
+// they are at most most bytes, else most - 3 to most of them (most is 4 or more).
+size_t utf8PieceLength(std::string_view bytes, size_t most);
+
 // Appends the UTF-8 form of text to out. A lone surrogate U+DC80..U+DCFF gives back the byte
 // that decodeUtf8 escaped; any other lone surrogate gives U+FFFD.
 void encodeUtf8(std::u16string_view text, std::string& out);

@@ -90,6 +90,22 @@ TEST(Text, Utf8BothWays) {
   EXPECT_EQ("\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDz\xEF\xBF\xBD\xEF\xBF\xBD", encoded);
 }
 
+TEST(Text, Utf8PiecesDecodeAsTheWhole) {
+  // Controls, a C1 control, invisible characters, a surrogate pair, ill-formed and cut sequences.
+  const std::string bytes = "a\x01z\xC2\x9B\xEF\xBB\xBF\xF3\xA0\x80\x81\xE2\x96z\x80\xC3";
+  std::u16string whole;
+  decodeUtf8(bytes, Utf8Errors::replace, whole);
+  for (size_t most = 4; most <= bytes.size(); ++most) {
+    std::u16string pieces;
+    for (size_t at = 0, size = 0; at < bytes.size(); at += size) {
+      size = utf8PieceLength(bytes.substr(at), most);
+      ASSERT_TRUE(size > 0 && size <= most);
+      decodeUtf8(bytes.substr(at, size), Utf8Errors::replace, pieces);
+    }
+    EXPECT_EQ(whole, pieces) << most;
+  }
+}
+
 TEST(Text, SplitCommandLine) {
   struct Case {
     std::u16string line;

@@ -8,6 +8,7 @@
 
 int main(int argc, char** argv) {
   startRun(argc, argv);
+  keepMemoryReserve();
   bool lister = argc > 0 && std::strcmp(argv[0], "MORVIX") == 0;
   endRun(lister ? runLister() : runConverter());
 }

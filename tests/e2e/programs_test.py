@@ -86,14 +86,15 @@ CREATE = YES + b"An error ocurred while creating the output file: "
 MIXED = b"\x0a\x00\x74\x7f\x80\r\x00\xff"  # each option changes it in its own way
 READ = b"An error occurred while reading the input file: /proc/self/mem\n\n"
 PIPE, NULL, CLOSED = subprocess.PIPE, "/dev/null", None  # standard inputs, or a file of the folder
+LONG = b'10 print "OK"\n10 print ' + b"\x01" * (16 << 20) + b"\n"
 
 @dataclass(frozen=True)
 class Row:
     """A run of each program named (K, M) with args in a folder of test files: what it shows
     (status 0) or fails with (status 1); the file its second argument names ("out" with fewer), by
     default its output after a success and as it was after a failure; the keys, the input "in"
-    when not the sample, the standard input, and what it needs: a path, "byte arguments" (not
-    UTF-8) or "posix". The name, unique, is what a failure shows."""
+    when not the sample, the standard input, what it needs (a path, "byte arguments", "posix" or
+    "native": no emulator or sanitizer) and its memory. Its unique name is what a failure shows."""
     name: str
     programs: str
     args: object  # a text split at blanks, or a list
@@ -104,6 +105,7 @@ class Row:
     given: bytes = None
     stdin: object = PIPE
     needs: str = None
+    memory: int = None  # KiB of address space
 
 
 ROWS = [
@@ -151,6 +153,11 @@ ROWS = [
     Row("line ends", "K", "in new", b"", given=b"1\r2\r\n3\n4\x005", file=b"1\r2\r3\r4\r5\r"),
     Row("long line", "K", "in new", given=b"A" * 300000 + b"\t", file=b"A" * 300000,
         fails=b"Error: invalid character at line 1\n" + b"A" * 300000 + b"^I\n\n"),
+    Row("long line, little memory", "K", "in new", given=LONG, file=b'10 \x74"OK"\r10 \x74',
+        fails=b"Error: invalid character at line 2\n10 print " + b"^A" * (16 << 20) + b"\n\n",
+        memory=100000, needs="native"),
+    Row("memory runs out", "K", "in new", given=LONG, file=b'10 \x74"OK"\r',
+        fails=b"Not enough memory to go on.\n\n", memory=20000, needs="native"),
     Row("no line number", "K", "in new -2K", given=b"10 X\n\n30 Y\n", file=b"\x0a\x00X\r",
         fails=b"Error: missing line number at line 2\n\n\n"),
     Row("line number -256", "K", "in new -2K", given=b"10 X\n-256 Y\n", file=b"\x0a\x00X\r",
@@ -167,6 +174,7 @@ ROWS = [
 ]
 assert len({row.name for row in ROWS}) == len(ROWS), "every row has a name of its own"
 HAS = {"byte arguments": SYSTEM == "posix", "posix": SYSTEM == "posix"}  # or a path that exists
+HAS["native"] = HAS["posix"] and not RUNNER and not os.environ.get("E2E_SANITIZED")
 
 
 class Programs(unittest.TestCase):
@@ -191,11 +199,13 @@ class Programs(unittest.TestCase):
                     entries = len(os.listdir(folder)) + (not path.exists() and file is not None)
                     stdin = (row.stdin if row.stdin in (PIPE, CLOSED) else
                              os.open(Path(folder, row.stdin), os.O_RDONLY))
+                    limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (row.memory << 10,) * 2)
                     self.assertEqual(
                         (status, USAGE[letter] if shows == "usage" else shows),
                         run(program, args, folder, row.keys, stdin,
                             pause=0.3 if len(shows) > 65536 else 0,
-                            preexec_fn=(lambda: os.close(0)) if row.stdin == CLOSED else None))
+                            preexec_fn=(lambda: os.close(0)) if row.stdin == CLOSED else
+                            limit if row.memory else None))
                     if stdin != row.stdin:
                         os.close(stdin)
                     self.assertEqual(file, path.read_bytes() if path.is_file() else None)
