@@ -184,6 +184,11 @@ class Page(unittest.TestCase):
                   if "--type=renderer" in line and str(self.folder) in line)
         print(f"renderers' memory after five: {rss >> 10} MiB")
         self.assertLess(rss, 1 << 20)
+        # The echo of a line of 1 MiB in error: its start, then how much more the program printed.
+        self.open("long.txt", b"10 print X\n20 " + b"\1" * (1 << 20) + b"\n")
+        shown = self.convert()[0]
+        self.assertTrue(shown.startswith("Error: invalid character at line 2\n20 ^A^A"))
+        self.assertTrue(len(shown) < 70000 and shown.endswith(" bytes in the program's messages\n"))
 
 
 if __name__ == "__main__":
