@@ -58,10 +58,7 @@ if(WIN32)
   # Unpacked, the zip is one folder with everything side by side, ready to run from there.
   install(TARGETS KALDEX MORVIX RUNTIME DESTINATION .)
   install(FILES README.md LICENSE ${packageDocuments} ${WEB_PAGE} DESTINATION .)
-  # The README cites the example listing and shows the picture of the page, by their paths in the
-  # sources: they come along at the same paths beside it.
-  install(FILES examples/boxes.txt DESTINATION examples)
-  install(FILES docs/kaldex-morvix.png DESTINATION docs)
+  set(docFolder .)
 else()
   find_program(GZIP gzip)
   if(NOT GZIP)
@@ -104,6 +101,11 @@ else()
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PACKAGE_NAME}
           COMPONENT lintian EXCLUDE_FROM_ALL)
 endif()
+
+# The README cites the example listing and shows the picture of the page, by their paths in the
+# sources: they come along at the same paths beside it.
+install(FILES examples/boxes.txt DESTINATION ${docFolder}/examples)
+install(FILES docs/kaldex-morvix.png DESTINATION ${docFolder}/docs)
 
 set(CPACK_PACKAGE_NAME ${PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
