@@ -32,6 +32,9 @@ const HeldFile* heldFor(int fd);
 // Flags of every open besides the access mode and O_CREAT.
 extern const int kOpenFlags;
 
+// Called for every file that the table holds from now on.
+void fileHeld(const HeldFile& file);
+
 // Called before every write of the console or a file: acts on what has come meanwhile (on POSIX,
 // a hang-up ends the run here).
 void actOnPendingEvents();

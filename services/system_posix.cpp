@@ -256,8 +256,11 @@ KeyRead readKey(std::u16string& key) {
 
 // ---- Hooks of system_fd.cpp ----
 
-// Without O_NONBLOCK, opening a FIFO would wait for a writer before the question could be asked.
+// An open never waits for the other end of a FIFO: its writer or reader is waited for where a
+// hang-up is acted on (readHeldFile, systemCreateFile).
 const int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+void fileHeld(const HeldFile&) {}
 
 void actOnPendingEvents() {
   checkHangup();

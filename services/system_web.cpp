@@ -2,6 +2,7 @@
 // its command line, printLine and files. The files are on its host's file system: under Node the
 // real one, in the page the one in memory that the page fills and reads. There are no signals and
 // no terminal modes; a key is a byte of the standard input, whose read waits for it.
+#include <emscripten.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -56,6 +57,12 @@ KeyRead readKey(std::u16string& key) {
 
 // Descriptors stay blocking, as nothing here could wait for one: a read waits in the host.
 const int kOpenFlags = 0;
+
+// The host reads and writes a file at the position the module keeps for it, which a FIFO, a pipe
+// or a terminal refuses: such a file is read and written where it stands.
+void fileHeld(const HeldFile& file) {
+  if (file.canBlock) EM_ASM({ FS.getStream($0).seekable = false; }, file.fd);
+}
 
 // Nothing comes meanwhile: there are no signals.
 void actOnPendingEvents() {}

@@ -82,7 +82,7 @@ OLD = b"OLD OUTPUT" * 5
 Q = b"Output file already exists. Overwrite? [y/n]\n"
 YES, ABORT = Q + b"Y\n", b"Operation aborted.\n"
 CREATE = YES + b"An error ocurred while creating the output file: "
-FULL = YES + b"An error occurred while writing the output file: /dev/full\n\n"
+FULL = b"An error occurred while writing the output file: /dev/full\n\n"
 MIXED = b"\x0a\x00\x74\x7f\x80\r\x00\xff"  # each option changes it in its own way
 READ = b"An error occurred while reading the input file: /proc/self/mem\n\n"
 PIPE, NULL, CLOSED = subprocess.PIPE, "/dev/null", None  # standard inputs, or a file of the folder
@@ -90,10 +90,10 @@ PIPE, NULL, CLOSED = subprocess.PIPE, "/dev/null", None  # standard inputs, or a
 @dataclass(frozen=True)
 class Row:
     """A run of each program named (K, M) with args in a folder of test files: what it shows
-    (status 0) or fails with (status 1); the file its second argument names ("out" with fewer), by
-    default its output after a success and as it was after a failure; the keys, the input "in"
-    when not the sample, the standard input, and what it needs: a path, "byte arguments" (not
-    UTF-8) or "posix". The name, unique, is what a failure shows."""
+    (status 0; "usage", or "output": its own output) or fails with (status 1); the file its second
+    argument names ("out" with fewer), by default its output after a success and as it was after a
+    failure; the keys, the input "in" when not the sample, the standard input, and what it needs:
+    a path, "byte arguments" (not UTF-8) or "posix". The name, unique, is what a failure shows."""
     name: str
     programs: str
     args: object  # a text split at blanks, or a list
@@ -123,8 +123,11 @@ ROWS = [
     Row("folder out", "KM", "in sub", fails=CREATE[len(YES):] + b"sub\n\n"),
     *(Row("same file " + name, "KM", "in " + name, fails=CREATE + name.encode() + b"\n\n")
       for name in ("in", "./in", "link", "hard")),
+    # A device (/dev/full too) or a pipe holds nothing to lose: no question.
     Row("disk full", "KM", "in /dev/full", fails=FULL, needs="/dev/full"),
     Row("disk full late", "KM", "big /dev/full", fails=FULL, needs="/dev/full"),
+    Row("output a pipe", "KM", "in /dev/stdout", "output", file=None, keys=b"",
+        needs="descriptors"),
     # It opens, but address 0 cannot be read; with -2K no end marker follows.
     Row("read fails", "KM", "/proc/self/mem new", fails=READ, file=b"", needs="/proc/self/mem"),
     Row("read fails -2K", "K", "/proc/self/mem new -2K", fails=READ, file=b"",
@@ -170,7 +173,8 @@ ROWS = [
         (" -2k", b"10 PRINT ??\r\n"), (" -E -n -V -2K -e", b"10 print scroll {-128}\r\n"))),
 ]
 assert len({row.name for row in ROWS}) == len(ROWS), "every row has a name of its own"
-HAS = {"byte arguments": SYSTEM == "posix", "posix": SYSTEM == "posix"}  # or a path that exists
+# Or a path that exists. Wine does not open /dev/stdout.
+HAS = {"byte arguments": SYSTEM == "posix", "posix": SYSTEM == "posix", "descriptors": not WINDOWS}
 
 
 class Programs(unittest.TestCase):
@@ -192,14 +196,15 @@ class Programs(unittest.TestCase):
                     os.mkdir(Path(folder, "sub"))
                     os.symlink("in", Path(folder, "link"))
                     os.link(Path(folder, "in"), Path(folder, "hard"))
-                    path = Path(folder, args[1] if len(args) > 1 else "out")
+                    # A device is no file of the folder: none of that name is there.
+                    path = Path(folder, Path(args[1] if len(args) > 1 else "out").name)
                     before = path.read_bytes() if path.is_file() else None
                     file = row.file if row.file != "by default" else before if status else output
                     entries = len(os.listdir(folder)) + (not path.exists() and file is not None)
                     stdin = (row.stdin if row.stdin in (PIPE, CLOSED) else
                              os.open(Path(folder, row.stdin), os.O_RDONLY))
                     self.assertEqual(
-                        (status, USAGE[letter] if shows == "usage" else shows),
+                        (status, {"usage": USAGE[letter], "output": output}.get(shows, shows)),
                         run(program, args, folder, row.keys, stdin,
                             pause=0.3 if len(shows) > 65536 else 0,
                             preexec_fn=(lambda: os.close(0)) if row.stdin == CLOSED else None))
@@ -346,6 +351,31 @@ class Faults(unittest.TestCase):
                     self.assertEqual((int(limit < size), error if limit < size else b""),
                                      run(program, ["in", "out"], folder, preexec_fn=full))
                     self.assertTrue((output * 10000)[:limit] == Path(folder, "out").read_bytes())
+
+    def test_output_read_by_another_program(self):
+        # A FIFO, or the standard output as /dev/stdout, read to the end or closed after ten
+        # bytes: no question, then every byte, or the write error at once, never a wait for ever.
+        if WINDOWS:
+            self.skipTest("windows: FIFOs and /dev/stdout are POSIX only")
+        for letter, (program, sample, output) in PROGRAMS.items():
+            whole = output * 20000  # more than a pipe holds
+            for path, taken in (("p", None), ("p", 10), ("/dev/stdout", 10)):
+                with self.subTest(letter + path + str(taken)), \
+                        tempfile.TemporaryDirectory() as folder:
+                    make(folder, **{"in": sample * 20000})
+                    os.mkfifo(Path(folder, "p"))
+                    start = time.monotonic()
+                    process = subprocess.Popen(RUNNER + [program, "in", path], cwd=folder,
+                                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                               preexec_fn=bounded())
+                    with open(Path(folder, "p"), "rb") if path == "p" else process.stdout as reader:
+                        got = reader.read(taken)
+                    console = process.stdout.read() if path == "p" else b""  # else lost with it
+                    error = b"An error occurred while writing the output file: p\n\n"
+                    self.assertEqual((0, b"", whole) if taken is None else
+                                     (1, error if path == "p" else b"", whole[:taken]),
+                                     (process.wait(timeout=60), console, got))
+                    self.assertLess(time.monotonic() - start, 5)
 
     def test_console_reader_gone(self):
         # Console text that nobody reads any more is dropped, and the program goes on.
