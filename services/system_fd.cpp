@@ -99,6 +99,11 @@ const HeldFile* heldFor(int fd) {
   return nullptr;
 }
 
+bool standardInputIsHeld() {
+  struct stat status;
+  return standardInputStatus(status) && isHeld(status);
+}
+
 // ---- Run and console ----
 
 void printLine(std::u16string_view text) {

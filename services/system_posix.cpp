@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/select.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -233,8 +234,9 @@ void delayMs(int milliseconds) {
 
 void beginKeyInput() {
   keys.count = 0;
-  keys.ended = false;
-  keysFromTerminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
+  keys.ended = standardInputIsHeld();
+  keysFromTerminal =
+      !keys.ended && isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
   if (!keysFromTerminal) return;
   keyTerminal = savedTerminal;
   keyTerminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
@@ -281,4 +283,8 @@ long long readHeldFile(intptr_t handle, unsigned char* data, size_t size) {
     if (got >= 0) return got;
     if (errno != EINTR && errno != EAGAIN) return -1;
   }
+}
+
+bool standardInputStatus(struct stat& status) {
+  return fstat(STDIN_FILENO, &status) == 0;
 }

@@ -4,6 +4,7 @@
 // no terminal modes; a key is a byte of the standard input, whose read waits for it.
 #include <emscripten.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,7 +44,7 @@ void delayMs(int milliseconds) {
 
 void beginKeyInput() {
   keys.count = 0;
-  keys.ended = false;
+  keys.ended = standardInputIsHeld();
 }
 
 void endKeyInput() {}
@@ -75,4 +76,9 @@ void waitToWrite(int) {
 long long readHeldFile(intptr_t handle, unsigned char* data, size_t size) {
   ssize_t got = read(static_cast<int>(handle), data, size);
   return got < 0 ? -1 : got;
+}
+
+// Descriptor 0 of the module is no file of the host; the host's standard input goes by this name.
+bool standardInputStatus(struct stat& status) {
+  return stat("/dev/stdin", &status) == 0;
 }

@@ -157,15 +157,45 @@ long long writeFile(intptr_t handle, const unsigned char* data, size_t size) {
   return put;
 }
 
-// Gives the file as the handle when it opened.
+// The files open here, so that the standard input is known when it is one of them.
+HANDLE held[kFileCount];
+int heldCount = 0;
+
+// Gives the file as the handle, or closes it when the table is full.
 bool hold(HANDLE file, intptr_t& handle) {
   if (file == INVALID_HANDLE_VALUE) return false;
+  if (heldCount == kFileCount) {
+    CloseHandle(file);
+    return false;
+  }
+  held[heldCount++] = file;
   handle = reinterpret_cast<intptr_t>(file);
   return true;
 }
 
 bool closeHandle(intptr_t handle) {
+  for (int i = 0; i < heldCount; ++i) {
+    if (held[i] == handleOf(handle)) {
+      held[i] = held[--heldCount];
+      break;
+    }
+  }
   return CloseHandle(handleOf(handle)) != 0;
+}
+
+bool sameFile(HANDLE one, HANDLE other) {
+  BY_HANDLE_FILE_INFORMATION a;
+  BY_HANDLE_FILE_INFORMATION b;
+  return GetFileInformationByHandle(one, &a) && GetFileInformationByHandle(other, &b) &&
+         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool standardInputIsHeld() {
+  for (int i = 0; i < heldCount; ++i) {
+    if (sameFile(standardInput, held[i])) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -218,9 +248,9 @@ void delayMs(int milliseconds) {
 
 void beginKeyInput() {
   keys.count = 0;
-  keys.ended = false;
+  keys.ended = standardInputIsHeld();
   DWORD mode = 0;
-  keysFromConsole = GetConsoleMode(standardInput, &mode) != 0;
+  keysFromConsole = !keys.ended && GetConsoleMode(standardInput, &mode) != 0;
 }
 
 void endKeyInput() {}

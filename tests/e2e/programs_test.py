@@ -123,11 +123,14 @@ ROWS = [
     Row("folder out", "KM", "in sub", fails=CREATE[len(YES):] + b"sub\n\n"),
     *(Row("same file " + name, "KM", "in " + name, fails=CREATE + name.encode() + b"\n\n")
       for name in ("in", "./in", "link", "hard")),
-    # A device (/dev/full too) or a pipe holds nothing to lose: no question.
+    # A device (/dev/full too) or a pipe holds nothing to lose: no question. A standard input that
+    # is the input itself gives no keys: the answer is no.
     Row("disk full", "KM", "in /dev/full", fails=FULL, needs="/dev/full"),
     Row("disk full late", "KM", "big /dev/full", fails=FULL, needs="/dev/full"),
     Row("output a pipe", "KM", "in /dev/stdout", "output", file=None, keys=b"",
         needs="descriptors"),
+    Row("input the keys", "KM", "/dev/stdin out", fails=Q + ABORT, needs="descriptors"),
+    Row("input also the keys", "KM", "in out", fails=Q + ABORT, stdin="in", needs="descriptors"),
     # It opens, but address 0 cannot be read; with -2K no end marker follows.
     Row("read fails", "KM", "/proc/self/mem new", fails=READ, file=b"", needs="/proc/self/mem"),
     Row("read fails -2K", "K", "/proc/self/mem new -2K", fails=READ, file=b"",
@@ -173,7 +176,7 @@ ROWS = [
         (" -2k", b"10 PRINT ??\r\n"), (" -E -n -V -2K -e", b"10 print scroll {-128}\r\n"))),
 ]
 assert len({row.name for row in ROWS}) == len(ROWS), "every row has a name of its own"
-# Or a path that exists. Wine does not open /dev/stdout.
+# Or a path that exists. Wine neither opens /dev/stdout nor tells which file its standard input is.
 HAS = {"byte arguments": SYSTEM == "posix", "posix": SYSTEM == "posix", "descriptors": not WINDOWS}
 
 
