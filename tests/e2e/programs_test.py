@@ -271,9 +271,8 @@ class Programs(unittest.TestCase):
             (["q", "\x03"], b"Q\r\n", -signal.SIGINT),
             *((["q", number], b"Q\r\n", -number)
               for number in (signal.SIGHUP, signal.SIGTERM, signal.SIGUSR1, signal.SIGALRM)),
-            # Stopped by SIGTSTP, a program gives the terminal back; it applies the key mode again
-            # when it goes on, also after a SIGSTOP, or when SIGTSTP finds it in a new session (an
-            # orphaned group, which no SIGTSTP stops). With SIGCONT: a group of this session.
+            # Stopped (with SIGCONT: a group of this session), a program gives the terminal back,
+            # and applies the key mode again on going on, or at once in an orphaned group.
             *((["q", number, signal.SIGCONT, "y"], b"Q\r\nY\r\n", 0, 0.2)
               for number in (signal.SIGTSTP, signal.SIGSTOP)),
             (["q", signal.SIGTSTP, "y"], b"Q\r\nY\r\n", 0, 0.2),
@@ -338,8 +337,7 @@ class Faults(unittest.TestCase):
 
     def test_disk_fills_up_while_writing(self):
         # A file size limit acts as a full disk: the write that reaches it writes what fits, the
-        # next fails with EFBIG, as the programs ignore SIGXFSZ (Wine does not, but Windows has
-        # no such signal).
+        # next fails with EFBIG, as the programs ignore SIGXFSZ (ignored here for Wine, not them).
         for letter, (program, sample, output) in PROGRAMS.items():
             size = len(output * 10000)  # ends in a part block
             # Inside a block, on a block boundary, in the last block written at the close, and
@@ -357,12 +355,13 @@ class Faults(unittest.TestCase):
 
     def test_output_read_by_another_program(self):
         # A FIFO, or the standard output as /dev/stdout, read to the end or closed after ten
-        # bytes: no question, then every byte, or the write error at once, never a wait for ever.
+        # bytes: no question, then every byte, or the write error at once, never a wait for ever;
+        # a FIFO that no reader opens: the wait ends on a hang-up.
         if WINDOWS:
             self.skipTest("windows: FIFOs and /dev/stdout are POSIX only")
         for letter, (program, sample, output) in PROGRAMS.items():
             whole = output * 20000  # more than a pipe holds
-            for path, taken in (("p", None), ("p", 10), ("/dev/stdout", 10)):
+            for path, taken in (("p", None), ("p", 10), ("/dev/stdout", 10), ("p", 0)):
                 with self.subTest(letter + path + str(taken)), \
                         tempfile.TemporaryDirectory() as folder:
                     make(folder, **{"in": sample * 20000})
@@ -371,12 +370,16 @@ class Faults(unittest.TestCase):
                     process = subprocess.Popen(RUNNER + [program, "in", path], cwd=folder,
                                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                                preexec_fn=bounded())
-                    with open(Path(folder, "p"), "rb") if path == "p" else process.stdout as reader:
+                    if taken == 0:
+                        time.sleep(0.3)
+                        process.send_signal(signal.SIGHUP)
+                    with open(Path(folder, "p") if taken != 0 else os.devnull, "rb") \
+                            if path == "p" else process.stdout as reader:
                         got = reader.read(taken)
                     console = process.stdout.read() if path == "p" else b""  # else lost with it
                     error = b"An error occurred while writing the output file: p\n\n"
-                    self.assertEqual((0, b"", whole) if taken is None else
-                                     (1, error if path == "p" else b"", whole[:taken]),
+                    self.assertEqual({None: (0, b"", whole), 0: (-signal.SIGHUP, b"", b""),
+                                      10: (1, error if path == "p" else b"", whole[:10])}[taken],
                                      (process.wait(timeout=60), console, got))
                     self.assertLess(time.monotonic() - start, 5)
 
