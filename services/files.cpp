@@ -82,7 +82,10 @@ bool openFile(int number, std::u16string_view path, bool forWriting) {
   closeFile(number);
   intptr_t handle;
   bool opened = forWriting ? systemCreateFile(path, handle) : systemOpenForReading(path, handle);
-  return opened && attachFile(number, handle, systemFileOps, forWriting);
+  if (!opened) return false;
+  if (attachFile(number, handle, systemFileOps, forWriting)) return true;
+  systemFileOps.close(handle);  // no memory for its buffer
+  return false;
 }
 
 }  // namespace

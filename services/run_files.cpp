@@ -20,8 +20,9 @@ bool openRunFiles(std::u16string_view input, std::u16string_view output, int& st
     status = reportFailure(u"Can't open file: ", input);
     return false;
   }
-  // A file that cannot be opened for reading counts as new: there is nothing to ask about.
-  if (openForReading(kOutputFile, output)) {
+  // Only what holds data is asked about: writing to a FIFO, a pipe or a device loses nothing. A
+  // file that cannot be opened for reading counts as new.
+  if (!systemHoldsNothingToLose(output) && openForReading(kOutputFile, output)) {
     closeFile(kOutputFile);
     if (!confirmYesNo(u"Output file already exists. Overwrite? [y/n]")) {
       printLine(u"Operation aborted.");

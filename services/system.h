@@ -45,19 +45,28 @@ enum class KeyRead {
 
 // The yes/no question reads keys between beginKeyInput and endKeyInput. On a terminal, keys
 // answer at once without Enter and are not echoed by the terminal; its settings are put back by
-// endKeyInput, and also when the process is interrupted or hung up meanwhile.
+// endKeyInput, and also before any signal ends or stops the process meanwhile, and the key mode
+// is applied again when a stopped process goes on. Keys never come from a file this program
+// holds open: when the standard input is the input file itself, readKey gives closed at once.
 void beginKeyInput();
 KeyRead readKey(std::u16string& key);
 void endKeyInput();
 
 // ---- Files ----
 
+// True when writing to the path loses nothing: it names a FIFO, a pipe, a socket or a character
+// device (a terminal, the null device), none of which keeps data. Decided without opening it, as
+// an open is itself felt by whoever waits on a FIFO or a pipe. False for a regular file, a block
+// device and a path that names nothing.
+bool systemHoldsNothingToLose(std::u16string_view path);
+
 // Opens an existing file, not a directory, for reading. Others may go on reading it.
 bool systemOpenForReading(std::u16string_view path, intptr_t& handle);
 
-// Creates a file, or empties an existing one, for writing: first with read and write access,
-// then with write access alone. Refused, before anything is emptied, when the path names a file
-// that this program holds open.
+// Creates a file, or empties an existing one, for writing only: this program never reads its
+// output, nor holds a reader of a FIFO it writes. A FIFO without a reader is waited for, as any
+// writer of one waits. Refused, before anything is emptied, when the path names a file that this
+// program holds open.
 bool systemCreateFile(std::u16string_view path, intptr_t& handle);
 
 // Reads, writes and closes the handles that the two calls above give.

@@ -32,6 +32,9 @@ constexpr int kHeldCount = kFileCount;
 HeldFile held[kHeldCount];
 int heldCount = 0;
 
+// How often a writer looks again for the reader of a FIFO, which gives no sign when it comes.
+constexpr int kReaderPollMs = 20;
+
 bool isHeld(const struct stat& status) {
   for (int i = 0; i < heldCount; ++i) {
     if (held[i].device == status.st_dev && held[i].inode == status.st_ino) return true;
@@ -45,7 +48,8 @@ bool hold(int fd, const struct stat& status, intptr_t& handle) {
     close(fd);
     return false;
   }
-  held[heldCount++] = {fd, status.st_dev, status.st_ino, !S_ISREG(status.st_mode)};
+  held[heldCount] = {fd, status.st_dev, status.st_ino, !S_ISREG(status.st_mode)};
+  fileHeld(held[heldCount++]);
   handle = fd;
   return true;
 }
@@ -95,6 +99,11 @@ const HeldFile* heldFor(int fd) {
   return nullptr;
 }
 
+bool standardInputIsHeld() {
+  struct stat status;
+  return standardInputStatus(status) && isHeld(status);
+}
+
 // ---- Run and console ----
 
 namespace {
@@ -141,6 +150,12 @@ std::u16string parameterAt(int index) {
 
 const SystemFileOps systemFileOps = {readHeldFile, writeHeldFile, closeHeldFile};
 
+bool systemHoldsNothingToLose(std::u16string_view path) {
+  struct stat status;
+  return stat(pathBytes(path).c_str(), &status) == 0 &&
+         (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || S_ISCHR(status.st_mode));
+}
+
 bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
   int fd = open(pathBytes(path).c_str(), O_RDONLY | kOpenFlags);
   if (fd < 0) return false;
@@ -154,8 +169,21 @@ bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
 
 bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
   std::string bytes = pathBytes(path);
-  int fd = open(bytes.c_str(), O_RDWR | O_CREAT | kOpenFlags, 0666);
-  if (fd < 0) fd = open(bytes.c_str(), O_WRONLY | kOpenFlags);
+  int fd;
+  for (;;) {
+    fd = open(bytes.c_str(), O_WRONLY | O_CREAT | kOpenFlags, 0666);
+    // A sticky folder that others write to may refuse O_CREAT on a file of another owner that
+    // it lets this program write (Linux's protected_regular and protected_fifos).
+    if (fd < 0) fd = open(bytes.c_str(), O_WRONLY | kOpenFlags);
+    // A non-blocking open of a FIFO without a reader is refused: wait for the reader, as a
+    // blocking open would, with a hang-up or an interrupt acted on meanwhile.
+    struct stat status;
+    if (fd >= 0 || errno != ENXIO || stat(bytes.c_str(), &status) != 0 ||
+        !S_ISFIFO(status.st_mode)) {
+      break;
+    }
+    delayMs(kReaderPollMs);
+  }
   if (fd < 0) return false;
   // The identity is taken from the opened file itself, so a link or a rename in between cannot
   // lead to emptying a file that is held open. A file already empty is not truncated: that

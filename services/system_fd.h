@@ -5,6 +5,7 @@
 // system_web.cpp) provides the rest of system.h and the hooks below. Windows does not use it.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -27,10 +28,16 @@ struct HeldFile {
 // The held file of a descriptor, or none.
 const HeldFile* heldFor(int fd);
 
+// True when the standard input is a file this program holds open: then it gives no keys.
+bool standardInputIsHeld();
+
 // ---- Provided by the system file ----
 
 // Flags of every open besides the access mode and O_CREAT.
 extern const int kOpenFlags;
+
+// Called for every file that the table holds from now on.
+void fileHeld(const HeldFile& file);
 
 // Called before every write of the console or a file: acts on what has come meanwhile (on POSIX,
 // a hang-up ends the run here).
@@ -42,3 +49,6 @@ void waitToWrite(int fd);
 
 // systemFileOps.read: one read of a descriptor that systemOpenForReading gave.
 long long readHeldFile(intptr_t handle, unsigned char* data, size_t size);
+
+// The status of the standard input, false when it has none.
+bool standardInputStatus(struct stat& status);

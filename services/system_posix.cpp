@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/select.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -33,33 +34,62 @@ namespace {
 volatile sig_atomic_t hangupPending = 0;
 bool hangingUp = false;
 
-// The terminal settings found when the question began; put back on every way out.
+// The terminal settings found when the question began, and those of its key mode. keyMode is
+// set while the question reads keys from the terminal: every way out puts the settings found
+// back, and a process that goes on after a stop applies the key mode again.
 struct termios savedTerminal;
-volatile sig_atomic_t terminalChanged = 0;
+struct termios keyTerminal;
+volatile sig_atomic_t keyMode = 0;
 
 void restoreTerminal() {
-  if (terminalChanged) {
-    tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
-    terminalChanged = 0;
+  if (keyMode) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+}
+
+void applyKeyMode() {
+  if (keyMode) tcsetattr(STDIN_FILENO, TCSANOW, &keyTerminal);
+}
+
+// Turns the key mode on or off, with the terminal settings that go with it. Signals are held
+// back meanwhile, so that no handler finds the flag and the terminal at odds.
+void setKeyMode(bool on) {
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &previous);
+  if (on) {
+    keyMode = 1;
+    applyKeyMode();
+  } else {
+    restoreTerminal();
+    keyMode = 0;
   }
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
 void onHangup(int) {
   hangupPending = 1;
 }
 
-// Interrupt, quit and terminate end the process at once, as they would without a handler; the
-// handler only gives the terminal back first. It is installed to be reset on entry, so raising
-// the signal again ends the process.
-void onInterrupt(int signalNumber) {
+// The signals whose default ends the process, but for hang-up, which closes the files first, and
+// for a broken pipe and the file size limit, which make a write fail instead (see startRun).
+constexpr int kEndingSignals[] = {SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                                  SIGVTALRM, SIGPROF, SIGXCPU, SIGABRT, SIGBUS,  SIGFPE,
+                                  SIGILL,    SIGSEGV, SIGSYS,  SIGTRAP};
+
+// Each of them ends the process at once, as it would without a handler, once the terminal is
+// given back. The handler is not held back while it runs, so the signal raised again with its
+// default action takes effect there and then.
+void onEndingSignal(int signalNumber) {
   restoreTerminal();
+  signal(signalNumber, SIG_DFL);
   raise(signalNumber);
 }
 
-// Installs handler unless the signal was ignored when the process started (as under nohup).
+// Installs handler unless the signal was ignored when the process started (as under nohup), or
+// is handled already (as by a sanitizer).
 void catchSignal(int signalNumber, void (*handler)(int), int flags) {
   struct sigaction old;
-  if (sigaction(signalNumber, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) return;
+  if (sigaction(signalNumber, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) return;
   struct sigaction action = {};
   action.sa_handler = handler;
   action.sa_flags = flags;
@@ -67,9 +97,28 @@ void catchSignal(int signalNumber, void (*handler)(int), int flags) {
   sigaction(signalNumber, &action, nullptr);
 }
 
+// Ctrl-Z: the terminal is given back before the stop and the key mode applied again after it.
+// In an orphaned process group the stop is discarded and the question simply goes on.
+void onStop(int) {
+  int saved = errno;
+  restoreTerminal();
+  signal(SIGTSTP, SIG_DFL);
+  raise(SIGTSTP);
+  catchSignal(SIGTSTP, onStop, SA_NODEFER | SA_RESTART);
+  applyKeyMode();
+  errno = saved;
+}
+
+// Also after a stop that cannot be caught (SIGSTOP), or one the shell sent to the whole group.
+void onContinue(int) {
+  int saved = errno;
+  applyKeyMode();
+  errno = saved;
+}
+
 [[noreturn]] void hangUp() {
   hangingUp = true;
-  restoreTerminal();
+  setKeyMode(false);
   closeAllFiles();
   signal(SIGHUP, SIG_DFL);
   sigset_t hup;
@@ -164,15 +213,18 @@ void startRun(int argc, char** argv) {
   keepCommandLine(argc, argv);
   keepStandardDescriptorsOpen();
   catchSignal(SIGHUP, onHangup, 0);
-  catchSignal(SIGINT, onInterrupt, SA_RESETHAND | SA_NODEFER);
-  catchSignal(SIGQUIT, onInterrupt, SA_RESETHAND | SA_NODEFER);
-  catchSignal(SIGTERM, onInterrupt, SA_RESETHAND | SA_NODEFER);
-  // A reader that goes away must show as a failed write, not end the process silently.
+  for (int signalNumber : kEndingSignals)
+    catchSignal(signalNumber, onEndingSignal, SA_NODEFER);
+  catchSignal(SIGTSTP, onStop, SA_NODEFER | SA_RESTART);
+  catchSignal(SIGCONT, onContinue, SA_RESTART);
+  // A reader that goes away, or a write past the file size limit, must show as a failed write,
+  // not end the process silently.
   signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 void exitProcess(int status) {
-  restoreTerminal();
+  setKeyMode(false);
   std::exit(status);
 }
 
@@ -182,21 +234,21 @@ void delayMs(int milliseconds) {
 
 void beginKeyInput() {
   keys.count = 0;
-  keys.ended = false;
-  keysFromTerminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
+  keys.ended = standardInputIsHeld();
+  keysFromTerminal =
+      !keys.ended && isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
   if (!keysFromTerminal) return;
-  struct termios keyMode = savedTerminal;
-  keyMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  keyTerminal = savedTerminal;
+  keyTerminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   // Enter gives CR, as its key does everywhere else.
-  keyMode.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
-  keyMode.c_cc[VMIN] = 1;
-  keyMode.c_cc[VTIME] = 0;
-  terminalChanged = 1;
-  tcsetattr(STDIN_FILENO, TCSANOW, &keyMode);
+  keyTerminal.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
+  keyTerminal.c_cc[VMIN] = 1;
+  keyTerminal.c_cc[VTIME] = 0;
+  setKeyMode(true);
 }
 
 void endKeyInput() {
-  restoreTerminal();
+  setKeyMode(false);
 }
 
 KeyRead readKey(std::u16string& key) {
@@ -206,8 +258,11 @@ KeyRead readKey(std::u16string& key) {
 
 // ---- Hooks of system_fd.cpp ----
 
-// Without O_NONBLOCK, opening a FIFO would wait for a writer before the question could be asked.
+// An open never waits for the other end of a FIFO: its writer or reader is waited for where a
+// hang-up is acted on (readHeldFile, systemCreateFile).
 const int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+void fileHeld(const HeldFile&) {}
 
 void actOnPendingEvents() {
   checkHangup();
@@ -228,4 +283,8 @@ long long readHeldFile(intptr_t handle, unsigned char* data, size_t size) {
     if (got >= 0) return got;
     if (errno != EINTR && errno != EAGAIN) return -1;
   }
+}
+
+bool standardInputStatus(struct stat& status) {
+  return fstat(STDIN_FILENO, &status) == 0;
 }

@@ -2,7 +2,9 @@
 // its command line, printLine and files. The files are on its host's file system: under Node the
 // real one, in the page the one in memory that the page fills and reads. There are no signals and
 // no terminal modes; a key is a byte of the standard input, whose read waits for it.
+#include <emscripten.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,7 +44,7 @@ void delayMs(int milliseconds) {
 
 void beginKeyInput() {
   keys.count = 0;
-  keys.ended = false;
+  keys.ended = standardInputIsHeld();
 }
 
 void endKeyInput() {}
@@ -57,6 +59,12 @@ KeyRead readKey(std::u16string& key) {
 // Descriptors stay blocking, as nothing here could wait for one: a read waits in the host.
 const int kOpenFlags = 0;
 
+// The host reads and writes a file at the position the module keeps for it, which a FIFO, a pipe
+// or a terminal refuses: such a file is read and written where it stands.
+void fileHeld(const HeldFile& file) {
+  if (file.canBlock) EM_ASM({ FS.getStream($0).seekable = false; }, file.fd);
+}
+
 // Nothing comes meanwhile: there are no signals.
 void actOnPendingEvents() {}
 
@@ -68,4 +76,9 @@ void waitToWrite(int) {
 long long readHeldFile(intptr_t handle, unsigned char* data, size_t size) {
   ssize_t got = read(static_cast<int>(handle), data, size);
   return got < 0 ? -1 : got;
+}
+
+// Descriptor 0 of the module is no file of the host; the host's standard input goes by this name.
+bool standardInputStatus(struct stat& status) {
+  return stat("/dev/stdin", &status) == 0;
 }

@@ -157,8 +157,45 @@ long long writeFile(intptr_t handle, const unsigned char* data, size_t size) {
   return put;
 }
 
+// The files open here, so that the standard input is known when it is one of them.
+HANDLE held[kFileCount];
+int heldCount = 0;
+
+// Gives the file as the handle, or closes it when the table is full.
+bool hold(HANDLE file, intptr_t& handle) {
+  if (file == INVALID_HANDLE_VALUE) return false;
+  if (heldCount == kFileCount) {
+    CloseHandle(file);
+    return false;
+  }
+  held[heldCount++] = file;
+  handle = reinterpret_cast<intptr_t>(file);
+  return true;
+}
+
 bool closeHandle(intptr_t handle) {
+  for (int i = 0; i < heldCount; ++i) {
+    if (held[i] == handleOf(handle)) {
+      held[i] = held[--heldCount];
+      break;
+    }
+  }
   return CloseHandle(handleOf(handle)) != 0;
+}
+
+bool sameFile(HANDLE one, HANDLE other) {
+  BY_HANDLE_FILE_INFORMATION a;
+  BY_HANDLE_FILE_INFORMATION b;
+  return GetFileInformationByHandle(one, &a) && GetFileInformationByHandle(other, &b) &&
+         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool standardInputIsHeld() {
+  for (int i = 0; i < heldCount; ++i) {
+    if (sameFile(standardInput, held[i])) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -224,9 +261,9 @@ void delayMs(int milliseconds) {
 
 void beginKeyInput() {
   keys.count = 0;
-  keys.ended = false;
+  keys.ended = standardInputIsHeld();
   DWORD mode = 0;
-  keysFromConsole = GetConsoleMode(standardInput, &mode) != 0;
+  keysFromConsole = !keys.ended && GetConsoleMode(standardInput, &mode) != 0;
 }
 
 void endKeyInput() {}
@@ -241,28 +278,55 @@ KeyRead readKey(std::u16string& key) {
 
 const SystemFileOps systemFileOps = {readFile, writeFile, closeHandle};
 
+// A pipe is known by its name, as opening one takes the place of its next writer. Anything else
+// is opened for no access at all, which neither reads nor changes it, and asked for its type. The
+// console (CON) opens only with read or write access: it is opened for writing as it is.
+bool systemHoldsNothingToLose(std::u16string_view path) {
+  std::u16string name(path);
+  std::u16string full(MAX_PATH, u'\0');
+  DWORD size =
+      GetFullPathNameW(wide(name), MAX_PATH, reinterpret_cast<wchar_t*>(full.data()), nullptr);
+  full = toLower(full.substr(0, 9));
+  if (size > 9 && (full == u"\\\\.\\pipe\\" || full == u"\\\\?\\pipe\\")) return true;
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE file = CreateFileW(wide(name), 0, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    file = CreateFileW(wide(name), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  }
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD type = GetFileType(file);
+  CloseHandle(file);
+  return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
+}
+
 // Others may read a file while it is open here, and nothing more. So the output cannot be
 // created over a file that is held open, the input included.
 bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
   std::u16string name(path);
-  HANDLE file = CreateFileW(wide(name), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  handle = reinterpret_cast<intptr_t>(file);
-  return true;
+  return hold(CreateFileW(wide(name), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr),
+              handle);
 }
 
-// A hidden or system file refuses CREATE_ALWAYS with normal attributes, and a file that may be
-// written but not read refuses read access: the second attempt empties such a file in place.
+// For writing only: a pipe whose other end only reads refuses any other access. A hidden or
+// system file refuses CREATE_ALWAYS with normal attributes: the second attempt empties such a file
+// in place. A device or a pipe can be neither created nor emptied: the third attempt opens it as
+// it is, and keeps it only then, never a disk file left as it was.
 bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
   std::u16string name(path);
-  HANDLE file = CreateFileW(wide(name), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(wide(name), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     file = CreateFileW(wide(name), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING, 0,
                        nullptr);
   }
-  if (file == INVALID_HANDLE_VALUE) return false;
-  handle = reinterpret_cast<intptr_t>(file);
-  return true;
+  if (file == INVALID_HANDLE_VALUE) {
+    file =
+        CreateFileW(wide(name), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK) {
+      CloseHandle(file);
+      file = INVALID_HANDLE_VALUE;
+    }
+  }
+  return hold(file, handle);
 }

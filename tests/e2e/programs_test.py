@@ -83,6 +83,7 @@ OLD = b"OLD OUTPUT" * 5
 Q = b"Output file already exists. Overwrite? [y/n]\n"
 YES, ABORT = Q + b"Y\n", b"Operation aborted.\n"
 CREATE = YES + b"An error ocurred while creating the output file: "
+FULL = b"An error occurred while writing the output file: /dev/full\n\n"
 MIXED = b"\x0a\x00\x74\x7f\x80\r\x00\xff"  # each option changes it in its own way
 READ = b"An error occurred while reading the input file: /proc/self/mem\n\n"
 PIPE, NULL, CLOSED = subprocess.PIPE, "/dev/null", None  # standard inputs, or a file of the folder
@@ -91,10 +92,11 @@ LONG = b'10 print "OK"\n10 print ' + b"\x01" * (16 << 20) + b"\n"
 @dataclass(frozen=True)
 class Row:
     """A run of each program named (K, M) with args in a folder of test files: what it shows
-    (status 0) or fails with (status 1); the file its second argument names ("out" with fewer), by
-    default its output after a success and as it was after a failure; the keys, the input "in"
-    when not the sample, the standard input, what it needs (a path, "byte arguments", "posix" or
-    "native": no emulator or sanitizer) and its memory. Its unique name is what a failure shows."""
+    (status 0; "usage", or "output": its own output) or fails with (status 1); the file its second
+    argument names ("out" with fewer), by default its output after a success and as it was after a
+    failure; the keys, the input "in" when not the sample, the standard input, what it needs (a
+    path, "byte arguments", "posix", "descriptors", or "native": no emulator or sanitizer) and its
+    memory. Its unique name is what a failure shows."""
     name: str
     programs: str
     args: object  # a text split at blanks, or a list
@@ -123,6 +125,13 @@ ROWS = [
     Row("folder out", "KM", "in sub", fails=CREATE[len(YES):] + b"sub\n\n"),
     *(Row("same file " + name, "KM", "in " + name, fails=CREATE + name.encode() + b"\n\n")
       for name in ("in", "./in", "link", "hard")),
+    # A device (/dev/full too) or a pipe holds nothing to lose: no question. A standard input that
+    # is the input itself gives no keys: the answer is no.
+    Row("disk full", "KM", "in /dev/full", fails=FULL, needs="/dev/full"),
+    Row("output a pipe", "KM", "in /dev/stdout", "output", file=None, keys=b"",
+        needs="descriptors"),
+    Row("input the keys", "KM", "/dev/stdin out", fails=Q + ABORT, needs="descriptors"),
+    Row("input also the keys", "KM", "in out", fails=Q + ABORT, stdin="in", needs="descriptors"),
     # It opens, but address 0 cannot be read; with -2K no end marker follows.
     Row("read fails", "KM", "/proc/self/mem new", fails=READ, file=b"", needs="/proc/self/mem"),
     Row("read fails -2K", "K", "/proc/self/mem new -2K", fails=READ, file=b"",
@@ -173,7 +182,8 @@ ROWS = [
         (" -2k", b"10 PRINT ??\r\n"), (" -E -n -V -2K -e", b"10 print scroll {-128}\r\n"))),
 ]
 assert len({row.name for row in ROWS}) == len(ROWS), "every row has a name of its own"
-HAS = {"byte arguments": SYSTEM == "posix", "posix": SYSTEM == "posix"}  # or a path that exists
+# Or a path that exists. Wine neither opens /dev/stdout nor tells which file its standard input is.
+HAS = {"byte arguments": SYSTEM == "posix", "posix": SYSTEM == "posix", "descriptors": not WINDOWS}
 HAS["native"] = HAS["posix"] and not RUNNER and not os.environ.get("E2E_SANITIZED")
 
 
@@ -193,7 +203,8 @@ class Programs(unittest.TestCase):
                     os.mkdir(Path(folder, "sub"))
                     os.symlink("in", Path(folder, "link"))
                     os.link(Path(folder, "in"), Path(folder, "hard"))
-                    path = Path(folder, args[1] if len(args) > 1 else "out")
+                    # A device is no file of the folder: none of that name is there.
+                    path = Path(folder, Path(args[1] if len(args) > 1 else "out").name)
                     before = path.read_bytes() if path.is_file() else None
                     file = row.file if row.file != "by default" else before if status else output
                     entries = len(os.listdir(folder)) + (not path.exists() and file is not None)
@@ -201,7 +212,7 @@ class Programs(unittest.TestCase):
                              os.open(Path(folder, row.stdin), os.O_RDONLY))
                     limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (row.memory << 10,) * 2)
                     self.assertEqual(
-                        (status, USAGE[letter] if shows == "usage" else shows),
+                        (status, {"usage": USAGE[letter], "output": output}.get(shows, shows)),
                         run(program, args, folder, row.keys, stdin,
                             pause=0.3 if len(shows) > 65536 else 0,
                             preexec_fn=(lambda: os.close(0)) if row.stdin == CLOSED else
@@ -262,7 +273,13 @@ class Programs(unittest.TestCase):
             (["q", "y"], b"Q\r\nY\r\n", 0), (["\r", "Y"], b"^M\r\nY\r\n", 0),
             (["\u00e9", "n"], b"\xc3\x89\r\nN\r\nOperation aborted.\r\n", 1),
             (["q", "\x03"], b"Q\r\n", -signal.SIGINT),
-            *((["q", number], b"Q\r\n", -number) for number in (signal.SIGHUP, signal.SIGTERM)),
+            *((["q", number], b"Q\r\n", -number)
+              for number in (signal.SIGHUP, signal.SIGTERM, signal.SIGUSR1, signal.SIGALRM)),
+            # Stopped (with SIGCONT: a group of this session), a program gives the terminal back,
+            # and applies the key mode again on going on, or at once in an orphaned group.
+            *((["q", number, signal.SIGCONT, "y"], b"Q\r\nY\r\n", 0, 0.2)
+              for number in (signal.SIGTSTP, signal.SIGSTOP)),
+            (["q", signal.SIGTSTP, "y"], b"Q\r\nY\r\n", 0, 0.2),
             # Keys without a character echo nothing, and the keys after them still answer: Ctrl-@,
             # an arrow and a function key, whole or split between reads. A lone ESC is Escape: ^[.
             (["\0\x1b[A\x1bOPy"], b"Y\r\n", 0), (["\x1b[", "Ay"], b"Y\r\n", 0, 0.1),
@@ -279,9 +296,10 @@ class Programs(unittest.TestCase):
                 settings[6][termios.VMIN], settings[6][termios.VTIME] = 3, 7
                 termios.tcsetattr(slave, termios.TCSANOW, settings)
                 settings = termios.tcgetattr(slave)
+                job = signal.SIGCONT in keys
                 process = subprocess.Popen(RUNNER + [program, "in", "out"], cwd=folder, stdin=slave,
-                                           stdout=slave, stderr=slave, start_new_session=True,
-                                           preexec_fn=bounded(
+                                           stdout=slave, stderr=slave, start_new_session=not job,
+                                           preexec_fn=bounded((lambda: os.setpgid(0, 0)) if job else
                                                lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0)))
                 os.close(slave)
                 shown, seen = b"", 0
@@ -303,6 +321,11 @@ class Programs(unittest.TestCase):
                         show(b"\r\n")
                     if isinstance(key, int):
                         process.send_signal(key)
+                        if job and key in (signal.SIGTSTP, signal.SIGSTOP):
+                            os.waitpid(process.pid, os.WUNTRACED)
+                            self.assertEqual(key == signal.SIGTSTP,
+                                             settings == termios.tcgetattr(master))
+                            termios.tcsetattr(master, termios.TCSANOW, settings)  # as a shell does
                     else:
                         os.write(master, key.encode())
                 status = process.wait(timeout=60)
@@ -318,7 +341,7 @@ class Faults(unittest.TestCase):
 
     def test_disk_fills_up_while_writing(self):
         # A file size limit acts as a full disk: the write that reaches it writes what fits, the
-        # next fails with EFBIG, as SIGXFSZ is ignored.
+        # next fails with EFBIG, as the programs ignore SIGXFSZ (ignored here for Wine, not them).
         for letter, (program, sample, output) in PROGRAMS.items():
             size = len(output * 10000)  # ends in a part block
             # Inside a block, on a block boundary, in the last block written at the close, and
@@ -326,13 +349,43 @@ class Faults(unittest.TestCase):
             for limit in (50000, 12 * 4096, size - 100, size):
                 with self.subTest(letter + str(limit)), tempfile.TemporaryDirectory() as folder:
                     def full():
-                        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+                        signal.signal(signal.SIGXFSZ, signal.SIG_IGN if WINDOWS else signal.SIG_DFL)
                         resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY))
                     error = b"An error occurred while writing the output file: out\n\n"
                     make(folder, **{"in": sample * 10000})
                     self.assertEqual((int(limit < size), error if limit < size else b""),
                                      run(program, ["in", "out"], folder, preexec_fn=full))
                     self.assertTrue((output * 10000)[:limit] == Path(folder, "out").read_bytes())
+
+    def test_output_read_by_another_program(self):
+        # A FIFO, or the standard output as /dev/stdout, read to the end or closed after ten
+        # bytes: no question, then every byte, or the write error at once, never a wait for ever;
+        # a FIFO that no reader opens: the wait ends on a hang-up.
+        if WINDOWS:
+            self.skipTest("windows: FIFOs and /dev/stdout are POSIX only")
+        for letter, (program, sample, output) in PROGRAMS.items():
+            whole = output * 20000  # more than a pipe holds
+            for path, taken in (("p", None), ("p", 10), ("/dev/stdout", 10), ("p", 0)):
+                with self.subTest(letter + path + str(taken)), \
+                        tempfile.TemporaryDirectory() as folder:
+                    make(folder, **{"in": sample * 20000})
+                    os.mkfifo(Path(folder, "p"))
+                    start = time.monotonic()
+                    process = subprocess.Popen(RUNNER + [program, "in", path], cwd=folder,
+                                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                               preexec_fn=bounded())
+                    if taken == 0:
+                        time.sleep(0.3)
+                        process.send_signal(signal.SIGHUP)
+                    with open(Path(folder, "p") if taken != 0 else os.devnull, "rb") \
+                            if path == "p" else process.stdout as reader:
+                        got = reader.read(taken)
+                    console = process.stdout.read() if path == "p" else b""  # else lost with it
+                    error = b"An error occurred while writing the output file: p\n\n"
+                    self.assertEqual({None: (0, b"", whole), 0: (-signal.SIGHUP, b"", b""),
+                                      10: (1, error if path == "p" else b"", whole[:10])}[taken],
+                                     (process.wait(timeout=60), console, got))
+                    self.assertLess(time.monotonic() - start, 5)
 
     def test_console_reader_gone(self):
         # Console text that nobody reads any more is dropped, and the program goes on.
