@@ -77,6 +77,9 @@ class Page(unittest.TestCase):
 
     def convert(self):
         """The page's console text and the bytes it offers for download, as native returns them."""
+        # The live check shows above the button and moves it: a click before it lands where the
+        # button was.
+        self.wait(lambda: self.element("#check").get_attribute("aria-busy") is None)
         clicked = time.monotonic()
         self.element("#convert").click()
         self.wait(lambda: self.element("#download:not([hidden]), #messages:not([hidden])"))
