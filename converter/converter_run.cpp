@@ -1,12 +1,7 @@
 #include "converter/converter_run.h"
 
-#include <string>
-
 #include "converter/listing_conversion.h"
-#include "services/console.h"
 #include "services/run_files.h"
-#include "services/system.h"
-#include "services/text.h"
 #include "services/version.h"
 
 namespace {
@@ -23,28 +18,21 @@ const char16_t* const kUsage[] = {
     u"",
 };
 
+DumpLayout layout = DumpLayout::baud300;
+
+// "-2K", the only option, may be repeated; once is enough to select the 2000-baud layout.
+bool setOption(std::u16string_view option) {
+  if (option != u"-2K") return false;
+  layout = DumpLayout::baud2000;
+  return true;
+}
+
+bool convert() {
+  return convertListing(layout) != ConversionEnd::listingError;
+}
+
 }  // namespace
 
 int runConverter() {
-  int count = parameterCount();
-  if (count == 0 || count == 1) {
-    for (const char16_t* line : kUsage)
-      printLine(line);
-    return kExitSuccess;
-  }
-  // "-2K", the only option, may be repeated; once is enough to select the 2000-baud layout.
-  DumpLayout layout = DumpLayout::baud300;
-  for (int i = 2; i < count; ++i) {
-    std::u16string option = parameterAt(i);
-    if (toUpper(option) != u"-2K") return reportFailure(u"Invalid parameter: ", option);
-    layout = DumpLayout::baud2000;
-  }
-
-  std::u16string input = parameterAt(0);
-  std::u16string output = parameterAt(1);
-  int status;
-  if (!openRunFiles(input, output, status)) return status;
-  ConversionEnd end = convertListing(layout);
-  status = closeRunFiles(input, output);
-  return end == ConversionEnd::listingError ? kExitFailure : status;
+  return runSteps({kUsage, setOption, convert});
 }

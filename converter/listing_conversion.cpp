@@ -6,7 +6,6 @@
 #include "services/console.h"
 #include "services/files.h"
 #include "services/memory_bounds.h"
-#include "services/system.h"
 #include "services/text.h"
 
 namespace {

@@ -1,9 +1,6 @@
 #include "converter/converter_run.h"
 #include "services/console.h"
-#include "services/system.h"
 
 int main(int argc, char** argv) {
-  startRun(argc, argv);
-  keepMemoryReserve();
-  endRun(runConverter());
+  runProgram(argc, argv, runConverter);
 }

@@ -1,12 +1,7 @@
 #include "lister/lister_run.h"
 
-#include <string>
-
 #include "lister/renderer.h"
-#include "services/console.h"
 #include "services/run_files.h"
-#include "services/system.h"
-#include "services/text.h"
 #include "services/version.h"
 
 namespace {
@@ -30,16 +25,17 @@ const char16_t* const kUsage[] = {
     u"",
 };
 
+ListerOptions options;
+
 // Sets the flag that option names; false when it names none.
-bool setOption(std::u16string_view option, ListerOptions& options) {
-  std::u16string name = toUpper(option);
-  if (name == u"-2K") {
+bool setOption(std::u16string_view option) {
+  if (option == u"-2K") {
     options.baud2000 = true;
-  } else if (name == u"-E") {
+  } else if (option == u"-E") {
     options.editable = true;
-  } else if (name == u"-N") {
+  } else if (option == u"-N") {
     options.charNumbers = true;
-  } else if (name == u"-V") {
+  } else if (option == u"-V") {
     options.viperSoft = true;
   } else {
     return false;
@@ -47,25 +43,13 @@ bool setOption(std::u16string_view option, ListerOptions& options) {
   return true;
 }
 
+bool render() {
+  renderDump(options);
+  return true;
+}
+
 }  // namespace
 
 int runLister() {
-  int count = parameterCount();
-  if (count == 0 || count == 1) {
-    for (const char16_t* line : kUsage)
-      printLine(line);
-    return kExitSuccess;
-  }
-  ListerOptions options;
-  for (int i = 2; i < count; ++i) {
-    std::u16string option = parameterAt(i);
-    if (!setOption(option, options)) return reportFailure(u"Invalid parameter: ", option);
-  }
-
-  std::u16string input = parameterAt(0);
-  std::u16string output = parameterAt(1);
-  int status;
-  if (!openRunFiles(input, output, status)) return status;
-  renderDump(options);
-  return closeRunFiles(input, output);
+  return runSteps({kUsage, setOption, render});
 }

@@ -4,6 +4,7 @@
 
 #include "basicdata/dump_format.h"
 #include "basicdata/tokens.h"
+#include "lister/pieces.h"
 #include "services/files.h"
 #include "services/text.h"
 

@@ -1,6 +1,4 @@
-// The parts of system.h that POSIX and the web build share: both reach the console and files
-// through file descriptors, and keep the command line as UTF-8 bytes.
-#include "services/system_fd.h"
+#include "platform/descriptors.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,9 +7,8 @@
 #include <cerrno>
 #include <string>
 
-#include "services/files.h"
-#include "services/system.h"
-#include "services/text.h"
+#include "platform/system.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -25,64 +22,24 @@ std::string pathBytes(std::u16string_view path) {
   return bytes;
 }
 
-// Only systemOpenForReading and systemCreateFile hold a file, for a number of files.cpp, which
-// closes a number's file before it opens another under that number. So one place per number is
-// all the runs need; were the table full, the open would fail as any refused open does.
-constexpr int kHeldCount = kFileCount;
-HeldFile held[kHeldCount];
+// Only openHeld and createHeld hold a file, for a number of the file table, which closes a
+// number's file before it opens another under that number. So one place per number is all the
+// runs need; were the table full, the open would fail as any refused open does.
+HeldFile held[kMostOpenFiles];
 int heldCount = 0;
 
 // How often a writer looks again for the reader of a FIFO, which gives no sign when it comes.
 constexpr int kReaderPollMs = 20;
 
-bool isHeld(const struct stat& status) {
-  for (int i = 0; i < heldCount; ++i) {
-    if (held[i].device == status.st_dev && held[i].inode == status.st_ino) return true;
-  }
-  return false;
-}
-
 // Gives the descriptor as the handle, or closes it when the table is full.
 bool hold(int fd, const struct stat& status, intptr_t& handle) {
-  if (heldCount == kHeldCount) {
+  if (heldCount == kMostOpenFiles) {
     close(fd);
     return false;
   }
-  held[heldCount] = {fd, status.st_dev, status.st_ino, !S_ISREG(status.st_mode)};
-  fileHeld(held[heldCount++]);
+  held[heldCount++] = {fd, status.st_dev, status.st_ino, !S_ISREG(status.st_mode)};
   handle = fd;
   return true;
-}
-
-// One write; interrupted or refused for now (EAGAIN) it is made again. Returns the bytes
-// written, or -1.
-long long writeWaiting(int fd, const void* data, size_t size) {
-  for (;;) {
-    actOnPendingEvents();
-    ssize_t put = write(fd, data, size);
-    if (put >= 0) return put;
-    if (errno == EAGAIN) {
-      waitToWrite(fd);
-    } else if (errno != EINTR) {
-      return -1;
-    }
-  }
-}
-
-long long writeHeldFile(intptr_t handle, const unsigned char* data, size_t size) {
-  return writeWaiting(static_cast<int>(handle), data, size);
-}
-
-bool closeHeldFile(intptr_t handle) {
-  int fd = static_cast<int>(handle);
-  for (int i = 0; i < heldCount; ++i) {
-    if (held[i].fd == fd) {
-      held[i] = held[--heldCount];
-      break;
-    }
-  }
-  // After a close interrupted by a signal the descriptor is gone on Linux: never close twice.
-  return close(fd) == 0 || errno == EINTR;
 }
 
 }  // namespace
@@ -90,48 +47,6 @@ bool closeHeldFile(intptr_t handle) {
 void keepCommandLine(int argc, char** argv) {
   argumentCount = argc;
   arguments = argv;
-}
-
-const HeldFile* heldFor(int fd) {
-  for (int i = 0; i < heldCount; ++i) {
-    if (held[i].fd == fd) return &held[i];
-  }
-  return nullptr;
-}
-
-bool standardInputIsHeld() {
-  struct stat status;
-  return standardInputStatus(status) && isHeld(status);
-}
-
-// ---- Run and console ----
-
-namespace {
-
-// The text, and a line end when asked, to the standard output in one write where it takes them.
-void writeConsole(std::u16string_view text, bool lineEnd) {
-  std::string bytes;
-  bytes.reserve(text.size() + 1);
-  encodeUtf8(text, bytes);
-  if (lineEnd) bytes.push_back('\n');
-  const char* data = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    long long put = writeWaiting(STDOUT_FILENO, data, left);
-    if (put < 0) return;  // nobody to tell
-    data += put;
-    left -= static_cast<size_t>(put);
-  }
-}
-
-}  // namespace
-
-void printLine(std::u16string_view text) {
-  writeConsole(text, true);
-}
-
-void printPart(std::u16string_view text) {
-  writeConsole(text, false);
 }
 
 int parameterCount() {
@@ -146,9 +61,33 @@ std::u16string parameterAt(int index) {
   return parameter;
 }
 
-// ---- Files ----
+long long writeWaiting(int fd, const void* data, size_t size, const DescriptorWaits& waits) {
+  for (;;) {
+    waits.beforeCall();
+    ssize_t put = write(fd, data, size);
+    if (put >= 0) return put;
+    if (errno == EAGAIN) {
+      waits.untilWritable(fd);
+    } else if (errno != EINTR) {
+      return -1;
+    }
+  }
+}
 
-const SystemFileOps systemFileOps = {readHeldFile, writeHeldFile, closeHeldFile};
+void writeStandardOutput(std::u16string_view text, bool lineEnd, const DescriptorWaits& waits) {
+  std::string bytes;
+  bytes.reserve(text.size() + 1);
+  encodeUtf8(text, bytes);
+  if (lineEnd) bytes.push_back('\n');
+  const char* data = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    long long put = writeWaiting(STDOUT_FILENO, data, left, waits);
+    if (put < 0) return;  // nobody to tell
+    data += put;
+    left -= static_cast<size_t>(put);
+  }
+}
 
 bool systemHoldsNothingToLose(std::u16string_view path) {
   struct stat status;
@@ -156,8 +95,8 @@ bool systemHoldsNothingToLose(std::u16string_view path) {
          (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || S_ISCHR(status.st_mode));
 }
 
-bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
-  int fd = open(pathBytes(path).c_str(), O_RDONLY | kOpenFlags);
+bool openHeld(std::u16string_view path, int openFlags, intptr_t& handle) {
+  int fd = open(pathBytes(path).c_str(), O_RDONLY | openFlags);
   if (fd < 0) return false;
   struct stat status;
   if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
@@ -167,14 +106,15 @@ bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
   return hold(fd, status, handle);
 }
 
-bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
+bool createHeld(std::u16string_view path, int openFlags, const DescriptorWaits& waits,
+                intptr_t& handle) {
   std::string bytes = pathBytes(path);
   int fd;
   for (;;) {
-    fd = open(bytes.c_str(), O_WRONLY | O_CREAT | kOpenFlags, 0666);
+    fd = open(bytes.c_str(), O_WRONLY | O_CREAT | openFlags, 0666);
     // A sticky folder that others write to may refuse O_CREAT on a file of another owner that
     // it lets this program write (Linux's protected_regular and protected_fifos).
-    if (fd < 0) fd = open(bytes.c_str(), O_WRONLY | kOpenFlags);
+    if (fd < 0) fd = open(bytes.c_str(), O_WRONLY | openFlags);
     // A non-blocking open of a FIFO without a reader is refused: wait for the reader, as a
     // blocking open would, with a hang-up or an interrupt acted on meanwhile.
     struct stat status;
@@ -182,7 +122,7 @@ bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
         !S_ISFIFO(status.st_mode)) {
       break;
     }
-    delayMs(kReaderPollMs);
+    waits.pause(kReaderPollMs);
   }
   if (fd < 0) return false;
   // The identity is taken from the opened file itself, so a link or a rename in between cannot
@@ -196,4 +136,30 @@ bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
     return false;
   }
   return hold(fd, status, handle);
+}
+
+bool closeHeld(intptr_t handle) {
+  int fd = static_cast<int>(handle);
+  for (int i = 0; i < heldCount; ++i) {
+    if (held[i].fd == fd) {
+      held[i] = held[--heldCount];
+      break;
+    }
+  }
+  // After a close interrupted by a signal the descriptor is gone on Linux: never close twice.
+  return close(fd) == 0 || errno == EINTR;
+}
+
+const HeldFile* heldFor(int fd) {
+  for (int i = 0; i < heldCount; ++i) {
+    if (held[i].fd == fd) return &held[i];
+  }
+  return nullptr;
+}
+
+bool isHeld(const struct stat& status) {
+  for (int i = 0; i < heldCount; ++i) {
+    if (held[i].device == status.st_dev && held[i].inode == status.st_ino) return true;
+  }
+  return false;
 }

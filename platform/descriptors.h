@@ -1,8 +1,9 @@
-// What the systems of file descriptors (POSIX, and the host of the web build) do alike, in
-// system_fd.cpp: printLine, parameterCount and parameterAt on the command line kept as UTF-8,
-// and systemOpenForReading, systemCreateFile and systemFileOps on a table of the files this
-// program holds open. The system file that CMake picks beside it (system_posix.cpp,
-// system_web.cpp) provides the rest of system.h and the hooks below. Windows does not use it.
+// What the systems of file descriptors (POSIX, and the host of the web build) do alike, for
+// system_posix.cpp and system_web.cpp to call with what differs between them: the console text
+// written to descriptor 1, and files opened and created by path and held by identity, so that the
+// output is never created over a file the program holds. descriptors.cpp also implements the
+// parts of system.h the two do identically: the command line, kept as UTF-8, and
+// systemHoldsNothingToLose.
 #pragma once
 
 #include <sys/stat.h>
@@ -10,14 +11,27 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
-// ---- Given by system_fd.cpp to the system file ----
+// How a system of descriptors waits, and acts meanwhile on what has come.
+struct DescriptorWaits {
+  void (*beforeCall)();             // before every write (POSIX: a hang-up ends the run here)
+  void (*untilWritable)(int fd);    // after a write refused for now (EAGAIN)
+  void (*pause)(int milliseconds);  // between looks for the reader of a FIFO
+};
 
 // Keeps the command line for parameterCount and parameterAt. Its texts are UTF-8 and stay in
 // place for the whole run, as main's are.
 void keepCommandLine(int argc, char** argv);
 
-// A file this program holds open, by identity: creating a file refuses one of these.
+// One write; interrupted or refused for now it is made again. Returns the bytes written, or -1.
+long long writeWaiting(int fd, const void* data, size_t size, const DescriptorWaits& waits);
+
+// The text and, when asked, a line end as UTF-8 to the standard output, in one write where it
+// takes them. Text nobody reads any more is dropped.
+void writeStandardOutput(std::u16string_view text, bool lineEnd, const DescriptorWaits& waits);
+
+// A file this program holds open, by identity.
 struct HeldFile {
   int fd;
   dev_t device;
@@ -25,30 +39,21 @@ struct HeldFile {
   bool canBlock;  // a pipe, terminal or device: reads and writes wait for it
 };
 
+// Opens path for reading, with openFlags besides O_RDONLY, and holds it: fails on a directory.
+// handle is its descriptor.
+bool openHeld(std::u16string_view path, int openFlags, intptr_t& handle);
+
+// Creates or empties path for writing, with openFlags besides O_WRONLY and O_CREAT, and holds
+// it; refused, before anything is emptied, for a file that is held. A FIFO whose reader has not
+// come (the open fails with ENXIO) is tried again after each waits.pause.
+bool createHeld(std::u16string_view path, int openFlags, const DescriptorWaits& waits,
+                intptr_t& handle);
+
+// Closes a handle that openHeld or createHeld gave, and holds it no more.
+bool closeHeld(intptr_t handle);
+
 // The held file of a descriptor, or none.
 const HeldFile* heldFor(int fd);
 
-// True when the standard input is a file this program holds open: then it gives no keys.
-bool standardInputIsHeld();
-
-// ---- Provided by the system file ----
-
-// Flags of every open besides the access mode and O_CREAT.
-extern const int kOpenFlags;
-
-// Called for every file that the table holds from now on.
-void fileHeld(const HeldFile& file);
-
-// Called before every write of the console or a file: acts on what has come meanwhile (on POSIX,
-// a hang-up ends the run here).
-void actOnPendingEvents();
-
-// Called after a write was refused with EAGAIN, before it is made again: a descriptor that
-// another program made non-blocking takes the bytes as it drains.
-void waitToWrite(int fd);
-
-// systemFileOps.read: one read of a descriptor that systemOpenForReading gave.
-long long readHeldFile(intptr_t handle, unsigned char* data, size_t size);
-
-// The status of the standard input, false when it has none.
-bool standardInputStatus(struct stat& status);
+// True when status is that of a file this program holds.
+bool isHeld(const struct stat& status);

@@ -1,6 +1,6 @@
-#include "services/key_bytes.h"
+#include "platform/key_bytes.h"
 
-#include "services/text.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ bool takeKey(KeyBytes& keys, KeySource source, long long nowMs, std::u16string& 
   if (!escape || taken == 1) {
     decodeUtf8(std::string_view(reinterpret_cast<const char*>(keys.bytes), taken),
                Utf8Errors::replace, key);
-    if (key.size() > 1 && !(key[0] >= 0xD800 && key[0] < 0xDC00)) key.resize(1);
+    if (key.size() > 1 && !isHighSurrogate(key[0])) key.resize(1);
     if (key.size() == 1 && key[0] == 0) key.clear();  // Ctrl-@ carries no character
   }
   keys.count -= taken;

@@ -1,11 +1,11 @@
 // Keys that arrive as bytes (from a terminal, a pipe or a file), given out one key at a time.
-// Used by the keys of every system that reads them as bytes.
+// Shared by the keys of every system that reads them as bytes.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-#include "services/system.h"
+#include "platform/system.h"
 
 struct KeyBytes {
   unsigned char bytes[64];

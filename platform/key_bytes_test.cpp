@@ -1,4 +1,4 @@
-#include "services/key_bytes.h"
+#include "platform/key_bytes.h"
 
 #include <gtest/gtest.h>
 

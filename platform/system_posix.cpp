@@ -1,5 +1,5 @@
-// The console, keys, signals and waits on POSIX systems; the command line, printLine and the
-// files are in system_fd.cpp, shared with the web build, which calls the hooks at the end here.
+// The console, keys, signals, waits and files on POSIX systems, with what POSIX and the web build
+// do alike on descriptors from descriptors.h.
 //
 // A hang-up (the terminal going away) must close every file with its buffered bytes written, but
 // no file operation may run inside a signal handler while the main code is in the middle of one.
@@ -24,15 +24,15 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "services/files.h"
-#include "services/key_bytes.h"
-#include "services/system.h"
-#include "services/system_fd.h"
+#include "platform/descriptors.h"
+#include "platform/key_bytes.h"
+#include "platform/system.h"
 
 namespace {
 
 volatile sig_atomic_t hangupPending = 0;
 bool hangingUp = false;
+void (*closeFilesOnHangup)() = nullptr;
 
 // The terminal settings found when the question began, and those of its key mode. keyMode is
 // set while the question reads keys from the terminal: every way out puts the settings found
@@ -119,7 +119,7 @@ void onContinue(int) {
 [[noreturn]] void hangUp() {
   hangingUp = true;
   setKeyMode(false);
-  closeAllFiles();
+  closeFilesOnHangup();
   signal(SIGHUP, SIG_DFL);
   sigset_t hup;
   sigemptyset(&hup);
@@ -209,8 +209,9 @@ long long monotonicMs() {
 
 // ---- Run and console ----
 
-void startRun(int argc, char** argv) {
+void systemStart(int argc, char** argv, void (*closeFiles)()) {
   keepCommandLine(argc, argv);
+  closeFilesOnHangup = closeFiles;
   keepStandardDescriptorsOpen();
   catchSignal(SIGHUP, onHangup, 0);
   for (int signalNumber : kEndingSignals)
@@ -234,7 +235,8 @@ void delayMs(int milliseconds) {
 
 void beginKeyInput() {
   keys.count = 0;
-  keys.ended = standardInputIsHeld();
+  struct stat status;
+  keys.ended = fstat(STDIN_FILENO, &status) == 0 && isHeld(status);
   keysFromTerminal =
       !keys.ended && isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
   if (!keysFromTerminal) return;
@@ -256,23 +258,21 @@ KeyRead readKey(std::u16string& key) {
                  monotonicMs(), key);
 }
 
-// ---- Hooks of system_fd.cpp ----
+// ---- Files ----
+
+namespace {
 
 // An open never waits for the other end of a FIFO: its writer or reader is waited for where a
-// hang-up is acted on (readHeldFile, systemCreateFile).
-const int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-
-void fileHeld(const HeldFile&) {}
-
-void actOnPendingEvents() {
-  checkHangup();
-}
+// hang-up is acted on (readFile, createHeld).
+constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 void waitToWrite(int fd) {
   waitFor(fd, true, -1);
 }
 
-long long readHeldFile(intptr_t handle, unsigned char* data, size_t size) {
+const DescriptorWaits waits = {checkHangup, waitToWrite, delayMs};
+
+long long readFile(intptr_t handle, unsigned char* data, size_t size) {
   int fd = static_cast<int>(handle);
   const HeldFile* file = heldFor(fd);
   for (;;) {
@@ -285,6 +285,22 @@ long long readHeldFile(intptr_t handle, unsigned char* data, size_t size) {
   }
 }
 
-bool standardInputStatus(struct stat& status) {
-  return fstat(STDIN_FILENO, &status) == 0;
+long long writeFile(intptr_t handle, const unsigned char* data, size_t size) {
+  return writeWaiting(static_cast<int>(handle), data, size, waits);
 }
+
+}  // namespace
+
+void systemPrint(std::u16string_view text, bool lineEnd) {
+  writeStandardOutput(text, lineEnd, waits);
+}
+
+bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
+  return openHeld(path, kOpenFlags, handle);
+}
+
+bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
+  return createHeld(path, kOpenFlags, waits, handle);
+}
+
+const SystemFileOps systemFileOps = {readFile, writeFile, closeHeld};

@@ -1,7 +1,7 @@
-// The keys and the pauses of the WebAssembly build, and the hooks of system_fd.cpp, which holds
-// its command line, printLine and files. The files are on its host's file system: under Node the
-// real one, in the page the one in memory that the page fills and reads. There are no signals and
-// no terminal modes; a key is a byte of the standard input, whose read waits for it.
+// The console, keys, pauses and files of the WebAssembly build, with what it does alike with POSIX
+// on descriptors from descriptors.h. The files are on its host's file system: under Node the real
+// one, in the page the one in memory that the page fills and reads. There are no signals and no
+// terminal modes; a key is a byte of the standard input, whose read waits for it.
 #include <emscripten.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "services/key_bytes.h"
-#include "services/system.h"
-#include "services/system_fd.h"
+#include "platform/descriptors.h"
+#include "platform/key_bytes.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -25,12 +25,44 @@ long long readKeyBytes(unsigned char* data, size_t size) {
   return got == 0 ? -1 : got;
 }
 
+// Nothing comes meanwhile: there are no signals.
+void actOnNothing() {}
+
+// The host offers no wait for a descriptor: a short pause, then the write again.
+void pauseToWrite(int) {
+  delayMs(1);
+}
+
+const DescriptorWaits waits = {actOnNothing, pauseToWrite, delayMs};
+
+long long readFile(intptr_t handle, unsigned char* data, size_t size) {
+  ssize_t got = read(static_cast<int>(handle), data, size);
+  return got < 0 ? -1 : got;
+}
+
+long long writeFile(intptr_t handle, const unsigned char* data, size_t size) {
+  return writeWaiting(static_cast<int>(handle), data, size, waits);
+}
+
+// The host reads and writes a file at the position the module keeps for it, which a FIFO, a pipe
+// or a terminal refuses: such a file is read and written where it stands.
+bool keptWhereItStands(bool held, intptr_t handle) {
+  const HeldFile* file = held ? heldFor(static_cast<int>(handle)) : nullptr;
+  if (file != nullptr && file->canBlock) EM_ASM({ FS.getStream($0).seekable = false; }, file->fd);
+  return held;
+}
+
 }  // namespace
 
 // ---- Run and console ----
 
-void startRun(int argc, char** argv) {
+// Nothing ends the run from outside: closeFiles is never needed.
+void systemStart(int argc, char** argv, void (*)()) {
   keepCommandLine(argc, argv);
+}
+
+void systemPrint(std::u16string_view text, bool lineEnd) {
+  writeStandardOutput(text, lineEnd, waits);
 }
 
 void exitProcess(int status) {
@@ -42,9 +74,13 @@ void delayMs(int milliseconds) {
   nanosleep(&pause, nullptr);
 }
 
+// ---- Keys ----
+
+// Descriptor 0 of the module is no file of the host; the host's standard input goes by this name.
 void beginKeyInput() {
   keys.count = 0;
-  keys.ended = standardInputIsHeld();
+  struct stat status;
+  keys.ended = stat("/dev/stdin", &status) == 0 && isHeld(status);
 }
 
 void endKeyInput() {}
@@ -54,31 +90,15 @@ KeyRead readKey(std::u16string& key) {
   return nextKey(keys, KeySource::pipe, readKeyBytes, 0, key);
 }
 
-// ---- Hooks of system_fd.cpp ----
+// ---- Files ----
 
 // Descriptors stay blocking, as nothing here could wait for one: a read waits in the host.
-const int kOpenFlags = 0;
-
-// The host reads and writes a file at the position the module keeps for it, which a FIFO, a pipe
-// or a terminal refuses: such a file is read and written where it stands.
-void fileHeld(const HeldFile& file) {
-  if (file.canBlock) EM_ASM({ FS.getStream($0).seekable = false; }, file.fd);
+bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
+  return keptWhereItStands(openHeld(path, 0, handle), handle);
 }
 
-// Nothing comes meanwhile: there are no signals.
-void actOnPendingEvents() {}
-
-// The host offers no wait for a descriptor: a short pause, then the write again.
-void waitToWrite(int) {
-  delayMs(1);
+bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
+  return keptWhereItStands(createHeld(path, 0, waits, handle), handle);
 }
 
-long long readHeldFile(intptr_t handle, unsigned char* data, size_t size) {
-  ssize_t got = read(static_cast<int>(handle), data, size);
-  return got < 0 ? -1 : got;
-}
-
-// Descriptor 0 of the module is no file of the host; the host's standard input goes by this name.
-bool standardInputStatus(struct stat& status) {
-  return stat("/dev/stdin", &status) == 0;
-}
+const SystemFileOps systemFileOps = {readFile, writeFile, closeHeld};

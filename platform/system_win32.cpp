@@ -14,10 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "services/files.h"
-#include "services/key_bytes.h"
-#include "services/system.h"
-#include "services/text.h"
+#include "platform/command_line.h"
+#include "platform/key_bytes.h"
+#include "platform/system.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
 
@@ -29,6 +28,7 @@ HANDLE standardOutput = INVALID_HANDLE_VALUE;
 CRITICAL_SECTION fileLock;
 DWORD mainThread = 0;
 volatile LONG closeRequested = 0;
+void (*closeFilesOnClose)() = nullptr;
 
 const wchar_t* wide(const std::u16string& text) {
   return reinterpret_cast<const wchar_t*>(text.c_str());
@@ -59,7 +59,7 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
   if (event != CTRL_CLOSE_EVENT) return FALSE;
   InterlockedExchange(&closeRequested, 1);
   EnterCriticalSection(&fileLock);
-  closeAllFiles();
+  closeFilesOnClose();
   return FALSE;
 }
 
@@ -158,13 +158,13 @@ long long writeFile(intptr_t handle, const unsigned char* data, size_t size) {
 }
 
 // The files open here, so that the standard input is known when it is one of them.
-HANDLE held[kFileCount];
+HANDLE held[kMostOpenFiles];
 int heldCount = 0;
 
 // Gives the file as the handle, or closes it when the table is full.
 bool hold(HANDLE file, intptr_t& handle) {
   if (file == INVALID_HANDLE_VALUE) return false;
-  if (heldCount == kFileCount) {
+  if (heldCount == kMostOpenFiles) {
     CloseHandle(file);
     return false;
   }
@@ -202,7 +202,8 @@ bool standardInputIsHeld() {
 
 // ---- Run and console ----
 
-void startRun(int, char**) {
+void systemStart(int, char**, void (*closeFiles)()) {
+  closeFilesOnClose = closeFiles;
   InitializeCriticalSection(&fileLock);
   EnterCriticalSection(&fileLock);
   mainThread = GetCurrentThreadId();
@@ -215,29 +216,17 @@ void exitProcess(int status) {
   ExitProcess(static_cast<UINT>(status));
 }
 
-namespace {
-
-// A console shows the UTF-16 text; a file or a pipe receives it as UTF-16LE bytes.
-void writeConsole(std::u16string_view text) {
+// A console shows the UTF-16 text; a file or a pipe receives it as UTF-16LE bytes. Lines end in
+// CR LF.
+void systemPrint(std::u16string_view text, bool lineEnd) {
+  std::u16string line(text);
+  if (lineEnd) line.append(u"\r\n");
   beginWait();
   DWORD put = 0;
-  if (!WriteConsoleW(standardOutput, text.data(), static_cast<DWORD>(text.size()), &put, nullptr)) {
-    writeAll(standardOutput, text.data(), text.size() * sizeof(char16_t));
+  if (!WriteConsoleW(standardOutput, line.data(), static_cast<DWORD>(line.size()), &put, nullptr)) {
+    writeAll(standardOutput, line.data(), line.size() * sizeof(char16_t));
   }
   endWait();
-}
-
-}  // namespace
-
-// Lines end in CR LF.
-void printLine(std::u16string_view text) {
-  std::u16string line(text);
-  line.append(u"\r\n");
-  writeConsole(line);
-}
-
-void printPart(std::u16string_view text) {
-  writeConsole(text);
 }
 
 // The command line is read afresh from the system at every call.
@@ -286,7 +275,9 @@ bool systemHoldsNothingToLose(std::u16string_view path) {
   std::u16string full(MAX_PATH, u'\0');
   DWORD size =
       GetFullPathNameW(wide(name), MAX_PATH, reinterpret_cast<wchar_t*>(full.data()), nullptr);
-  full = toLower(full.substr(0, 9));
+  full.resize(9);
+  for (char16_t& unit : full)  // the prefix is ASCII, in either case
+    unit = unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + 0x20) : unit;
   if (size > 9 && (full == u"\\\\.\\pipe\\" || full == u"\\\\?\\pipe\\")) return true;
   DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   HANDLE file = CreateFileW(wide(name), 0, share, nullptr, OPEN_EXISTING, 0, nullptr);

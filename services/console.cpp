@@ -2,8 +2,8 @@
 
 #include <new>
 
+#include "platform/system.h"
 #include "services/files.h"
-#include "services/system.h"
 #include "services/text.h"
 
 namespace {
@@ -17,6 +17,8 @@ constexpr size_t kMemoryReserveBytes = 64 * 1024;
 char* memoryReserve = nullptr;
 bool memoryRanOut = false;
 
+ConsoleSink consoleSink = systemPrint;
+
 void onMemoryRunningOut() {
   delete[] memoryReserve;
   memoryReserve = nullptr;
@@ -29,11 +31,37 @@ void onMemoryRunningOut() {
   endRun(kExitFailure);
 }
 
+// closeAllFiles, for the system to call when it ends the run itself.
+void closeFiles() {
+  closeAllFiles();
+}
+
 }  // namespace
+
+void runProgram(int argc, char** argv, int (*run)()) {
+  systemStart(argc, argv, closeFiles);
+  std::set_new_handler(onMemoryRunningOut);
+  memoryReserve = new char[kMemoryReserveBytes];
+  endRun(run());
+}
 
 void endRun(int status) {
   closeAllFiles();
   exitProcess(status);
+}
+
+ConsoleSink setConsoleSink(ConsoleSink sink) {
+  ConsoleSink replaced = consoleSink;
+  consoleSink = sink != nullptr ? sink : systemPrint;
+  return replaced;
+}
+
+void printLine(std::u16string_view text) {
+  consoleSink(text, true);
+}
+
+void printPart(std::u16string_view text) {
+  consoleSink(text, false);
 }
 
 void printShownLine(std::u16string_view before, std::string_view bytes, std::u16string_view after) {
@@ -51,11 +79,6 @@ void printShownLine(std::u16string_view before, std::string_view bytes, std::u16
   }
   line += after;
   printLine(line);
-}
-
-void keepMemoryReserve() {
-  std::set_new_handler(onMemoryRunningOut);
-  memoryReserve = new char[kMemoryReserveBytes];
 }
 
 bool confirmYesNo(std::u16string_view question) {

@@ -9,19 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/system.h"
+
 constexpr int kInputFile = 0;
 constexpr int kOutputFile = 1;
-constexpr int kFileCount = 2;  // a run holds no other file open, nor do the tests
+constexpr int kFileCount = kMostOpenFiles;  // a run holds no other file open, nor do the tests
 constexpr size_t kFileBufferSize = 4096;
-
-// What an open file needs of the system. Each call moves bytes of one handle; read returns the
-// bytes read (0 at the end of the file) and write the bytes written (fewer than asked is not an
-// error: the rest is offered again), both -1 on failure. Tests put in fakes that fail.
-struct SystemFileOps {
-  long long (*read)(intptr_t handle, unsigned char* data, size_t size);
-  long long (*write)(intptr_t handle, const unsigned char* data, size_t size);
-  bool (*close)(intptr_t handle);
-};
 
 // Opens an existing file for reading; fails on a directory. Also the test of whether an output
 // file exists. A number already open is closed first, even when the open then fails.
@@ -32,7 +25,7 @@ bool openForReading(int number, std::u16string_view path);
 bool createFile(int number, std::u16string_view path);
 
 // Puts an open system handle under a number, read-only or write-only. Used by the two operations
-// above and by tests.
+// above, and by tests with fakes of the system's operations that fail when asked.
 bool attachFile(int number, intptr_t handle, const SystemFileOps& ops, bool forWriting);
 
 // Writes out pending output and closes. False when any output of this file could not be written
@@ -132,75 +125,4 @@ inline void writeBytes(int number, const char* data, size_t size) {
 void writePieceFlushing(int number, const char* data, size_t size);
 inline void writePiece(int number, const char* data, size_t size) {
   if (!copyWhileRoomIsLeft(number, data, size)) writePieceFlushing(number, data, size);
-}
-
-// The bytes to write for each byte value, at most kMaxPieceSize of them: a table made once for a
-// whole conversion, for writePieces.
-constexpr size_t kMaxPieceSize = 8;
-struct PieceTable {
-  unsigned char text[256][kMaxPieceSize];
-  uint8_t size[256];
-};
-
-// How many pieces fit in room bytes of buffer, where each is copied at kMaxPieceSize bytes and,
-// as writePiece asks, must find more room than its size: n pieces while room > n * kMaxPieceSize.
-inline size_t piecesThatFit(size_t room) {
-  return room == 0 ? 0 : (room - 1) / kMaxPieceSize;  // room - 1 is taken only above 0: no wrap
-}
-
-// Copies the pieces of count bytes to out and returns the end of their text. Copies kMaxPieceSize
-// bytes for each, so out needs that much room beyond the start of the last piece.
-inline unsigned char* copyPieces(unsigned char* out, const unsigned char* in, size_t count,
-                                 const PieceTable& pieces) {
-  auto put = [&out, &pieces](unsigned char byte) {
-    size_t size = pieces.size[byte];
-    uint64_t text;
-    std::memcpy(&text, pieces.text[byte], sizeof text);
-    std::memcpy(out, &text, sizeof text);
-    out += size;
-  };
-  const unsigned char* stop = in + count;
-  // Rounds of four, counted: two instructions a round fewer than comparing pointers, whatever
-  // registers the compiler picks around the loop (callgrind, MORVIX on a 10 MB dump: 78.6 M
-  // instructions; comparing pointers, 81.1 M or 83.8 M as the registers fell).
-  for (size_t rounds = count / 4; rounds > 0; --rounds, in += 4) {
-    put(in[0]);
-    put(in[1]);
-    put(in[2]);
-    put(in[3]);
-  }
-  for (; in < stop; ++in)
-    put(*in);
-  return out;
-}
-
-// writePiece of the first size bytes of text, a piece of at most kMaxPieceSize bytes from text's
-// kMaxPieceSize or more: copied in at that fixed size when the buffer has room for it.
-inline void writeShortPiece(int number, const char* text, size_t size) {
-  if (isFileNumber(number)) {
-    FileCursor& cursor = fileCursors[number];
-    if (piecesThatFit(static_cast<size_t>(cursor.writeEnd - cursor.writeNext)) > 0) {
-      std::memcpy(cursor.writeNext, text, kMaxPieceSize);
-      cursor.writeNext += size;
-      return;
-    }
-  }
-  writePiece(number, text, size);
-}
-
-// Writes the piece of each of the bytes, with the very system writes that writePiece of each piece
-// in turn would make, and stops after a piece whose write failed. Returns how many of the bytes'
-// pieces it wrote.
-size_t writePiecesFlushing(int number, std::string_view bytes, const PieceTable& pieces);
-inline size_t writePieces(int number, std::string_view bytes, const PieceTable& pieces) {
-  if (isFileNumber(number)) {
-    FileCursor& cursor = fileCursors[number];
-    if (bytes.size() <= piecesThatFit(static_cast<size_t>(cursor.writeEnd - cursor.writeNext))) {
-      cursor.writeNext =
-          copyPieces(cursor.writeNext, reinterpret_cast<const unsigned char*>(bytes.data()),
-                     bytes.size(), pieces);
-      return bytes.size();
-    }
-  }
-  return writePiecesFlushing(number, bytes, pieces);
 }

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "platform/system.h"
 #include "services/console.h"
 #include "services/files.h"
-#include "services/system.h"
 #include "services/text.h"
 
 int reportFailure(std::u16string_view message, std::u16string_view subject) {
@@ -48,4 +48,24 @@ int closeRunFiles(std::u16string_view input, std::u16string_view output) {
     return reportFailure(u"An error occurred while writing the output file: ", output);
   }
   return kExitSuccess;
+}
+
+int runSteps(const RunSteps& steps) {
+  int count = parameterCount();
+  if (count == 0 || count == 1) {
+    for (const char16_t* line : steps.usage)
+      printLine(line);
+    return kExitSuccess;
+  }
+  for (int i = 2; i < count; ++i) {
+    std::u16string option = parameterAt(i);
+    if (!steps.setOption(toUpper(option))) return reportFailure(u"Invalid parameter: ", option);
+  }
+  std::u16string input = parameterAt(0);
+  std::u16string output = parameterAt(1);
+  int status;
+  if (!openRunFiles(input, output, status)) return status;
+  bool converted = steps.convert();
+  status = closeRunFiles(input, output);
+  return converted ? status : kExitFailure;
 }

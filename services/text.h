@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "platform/utf8.h"
 
 // Each UTF-16 code unit mapped by Unicode simple case mapping; the length never changes and
 // characters without case (digits, signs, arrows) stay as they are.
@@ -26,27 +27,10 @@ constexpr size_t kMaxDecimalLength = 20;
 size_t formatDecimal(int64_t value, char* out);
 std::u16string decimalText(int64_t value);
 
-// What decodeUtf8 makes of bytes that are not well-formed UTF-8.
-enum class Utf8Errors {
-  // U+FFFD for each maximal subpart of an ill-formed sequence (C0 80 gives two): for text read
-  // from files and keys.
-  replace,
-  // Each ill-formed byte b becomes the lone surrogate U+DC00 + b, which encodeUtf8 turns back
-  // into b: for command-line words, so that a path the user typed reaches the system unchanged.
-  escape,
-};
-
-// Appends the UTF-16 form of bytes to out.
-void decodeUtf8(std::string_view bytes, Utf8Errors errors, std::u16string& out);
-
-// The length of a start of bytes after which decodeUtf8 begins a new character, so that decoding
-// the bytes piece by piece at such lengths gives the text of decoding them whole: all of them when
-// they are at most most bytes, else most - 3 to most of them (most is 4 or more).
-size_t utf8PieceLength(std::string_view bytes, size_t most);
-
-// Appends the UTF-8 form of text to out. A lone surrogate U+DC80..U+DCFF gives back the byte
-// that decodeUtf8 escaped; any other lone surrogate gives U+FFFD.
-void encodeUtf8(std::u16string_view text, std::string& out);
+// How many bytes of the front of bytes to decode as one piece, so that decoding piece by piece
+// gives the text of decoding them whole: all of them when there are no more than limit, else
+// between limit - 3 and limit, cut where decodeUtf8 starts a new character (limit is 4 or more).
+size_t utf8PieceLength(std::string_view bytes, size_t limit);
 
 // The text as the console shows text from outside the program, which must not be able to drive
 // the terminal: C0 controls and DEL in caret notation ("^[" for ESC, "^I" for a tab, "^?" for
@@ -57,9 +41,3 @@ void encodeUtf8(std::u16string_view text, std::string& out);
 // the line and paragraph separators and every space but U+0020, as the Unicode data in
 // tools/invisible_characters.txt gives them. A surrogate pair counts as the one character it is.
 std::u16string visibleText(std::u16string_view text);
-
-// Splits a whole command line into words, the program's name first. Words are separated by
-// spaces only; a word that starts with a double quote runs to the next double quote (or the end)
-// and the quotes are not part of it, so "" is an empty word, and characters right after the
-// closing quote start the next word. Other quotes, tabs and backslashes are ordinary characters.
-std::vector<std::u16string> splitCommandLine(std::u16string_view commandLine);
