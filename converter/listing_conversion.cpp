@@ -3,9 +3,9 @@
 #include <string>
 
 #include "basicdata/dump_format.h"
+#include "platform/memory_bounds.h"
 #include "services/console.h"
 #include "services/files.h"
-#include "services/memory_bounds.h"
 #include "services/text.h"
 
 namespace {

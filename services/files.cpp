@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
+#include "platform/memory_bounds.h"
 #include "platform/system.h"
 #include "services/byte_marks.h"
-#include "services/memory_bounds.h"
 #include "services/text.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // The ends of buffers that scans read or write whole words near, shown to AddressSanitizer:
 // in sanitizer builds, bytes marked unreadable are reported when touched, so that a padding or
-// slack too small for its words fails the tests. In other builds these do nothing.
+// slack too small for its words fails the tests. In other builds these do nothing. Here beside
+// the systems, as what the build has decides it.
 #pragma once
 
 #include <cstddef>
