@@ -1,5 +1,7 @@
 #include "converter/converter_run.h"
 
+#include <string_view>
+
 #include "converter/listing_conversion.h"
 #include "services/run_files.h"
 #include "services/version.h"
@@ -18,21 +20,15 @@ const char16_t* const kUsage[] = {
     u"",
 };
 
-DumpLayout layout = DumpLayout::baud300;
-
 // "-2K", the only option, may be repeated; once is enough to select the 2000-baud layout.
-bool setOption(std::u16string_view option) {
-  if (option != u"-2K") return false;
-  layout = DumpLayout::baud2000;
-  return true;
-}
-
-bool convert() {
-  return convertListing(layout) != ConversionEnd::listingError;
-}
+constexpr std::u16string_view kOptions[] = {u"-2K"};
 
 }  // namespace
 
 int runConverter() {
-  return runSteps({kUsage, setOption, convert});
+  unsigned given;
+  int status;
+  if (!readParameters(kUsage, kOptions, given, status) || !openRunFiles(status)) return status;
+  ConversionEnd end = convertListing(given != 0 ? DumpLayout::baud2000 : DumpLayout::baud300);
+  return closeRunFiles(end == ConversionEnd::listingError);
 }

@@ -1,5 +1,7 @@
 #include "lister/lister_run.h"
 
+#include <string_view>
+
 #include "lister/renderer.h"
 #include "services/run_files.h"
 #include "services/version.h"
@@ -25,31 +27,18 @@ const char16_t* const kUsage[] = {
     u"",
 };
 
-ListerOptions options;
-
-// Sets the flag that option names; false when it names none.
-bool setOption(std::u16string_view option) {
-  if (option == u"-2K") {
-    options.baud2000 = true;
-  } else if (option == u"-E") {
-    options.editable = true;
-  } else if (option == u"-N") {
-    options.charNumbers = true;
-  } else if (option == u"-V") {
-    options.viperSoft = true;
-  } else {
-    return false;
-  }
-  return true;
-}
-
-bool render() {
-  renderDump(options);
-  return true;
-}
+// Each sets its flag of ListerOptions, in this order.
+constexpr std::u16string_view kOptions[] = {u"-E", u"-N", u"-V", u"-2K"};
 
 }  // namespace
 
 int runLister() {
-  return runSteps({kUsage, setOption, render});
+  unsigned given;
+  int status;
+  if (!readParameters(kUsage, kOptions, given, status) || !openRunFiles(status)) return status;
+  renderDump({.editable = (given & 1) != 0,
+              .charNumbers = (given & 2) != 0,
+              .viperSoft = (given & 4) != 0,
+              .baud2000 = (given & 8) != 0});
+  return closeRunFiles(false);
 }

@@ -1,5 +1,6 @@
 #include "services/run_files.h"
 
+#include <algorithm>
 #include <string>
 
 #include "platform/system.h"
@@ -15,7 +16,31 @@ int reportFailure(std::u16string_view message, std::u16string_view subject) {
   return kExitFailure;
 }
 
-bool openRunFiles(std::u16string_view input, std::u16string_view output, int& status) {
+bool readParameters(std::span<const char16_t* const> usage,
+                    std::span<const std::u16string_view> options, unsigned& given, int& status) {
+  int count = parameterCount();
+  status = kExitSuccess;
+  if (count == 0 || count == 1) {
+    for (const char16_t* line : usage)
+      printLine(line);
+    return false;
+  }
+  given = 0;
+  for (int i = 2; i < count; ++i) {
+    std::u16string option = parameterAt(i);
+    auto named = std::find(options.begin(), options.end(), toUpper(option));
+    if (named == options.end()) {
+      status = reportFailure(u"Invalid parameter: ", option);
+      return false;
+    }
+    given |= 1u << (named - options.begin());
+  }
+  return true;
+}
+
+bool openRunFiles(int& status) {
+  std::u16string input = parameterAt(0);
+  std::u16string output = parameterAt(1);
   if (!openForReading(kInputFile, input)) {
     status = reportFailure(u"Can't open file: ", input);
     return false;
@@ -38,34 +63,16 @@ bool openRunFiles(std::u16string_view input, std::u16string_view output, int& st
   return true;
 }
 
-int closeRunFiles(std::u16string_view input, std::u16string_view output) {
+int closeRunFiles(bool failed) {
   bool readFailed = fileFailed(kInputFile);
   closeFile(kInputFile);
   bool writeFailed = fileFailed(kOutputFile);
   if (!closeFile(kOutputFile)) writeFailed = true;
-  if (readFailed) return reportFailure(u"An error occurred while reading the input file: ", input);
+  if (readFailed) {
+    return reportFailure(u"An error occurred while reading the input file: ", parameterAt(0));
+  }
   if (writeFailed) {
-    return reportFailure(u"An error occurred while writing the output file: ", output);
+    return reportFailure(u"An error occurred while writing the output file: ", parameterAt(1));
   }
-  return kExitSuccess;
-}
-
-int runSteps(const RunSteps& steps) {
-  int count = parameterCount();
-  if (count == 0 || count == 1) {
-    for (const char16_t* line : steps.usage)
-      printLine(line);
-    return kExitSuccess;
-  }
-  for (int i = 2; i < count; ++i) {
-    std::u16string option = parameterAt(i);
-    if (!steps.setOption(toUpper(option))) return reportFailure(u"Invalid parameter: ", option);
-  }
-  std::u16string input = parameterAt(0);
-  std::u16string output = parameterAt(1);
-  int status;
-  if (!openRunFiles(input, output, status)) return status;
-  bool converted = steps.convert();
-  status = closeRunFiles(input, output);
-  return converted ? status : kExitFailure;
+  return failed ? kExitFailure : kExitSuccess;
 }

@@ -1,33 +1,28 @@
-// The steps that both programs' runs share: the usage screen or the options, then open the input,
-// ask before an existing output is replaced, create the output, convert, close both files, and
-// report what went wrong with either.
+// The steps that both programs' runs share around their conversion: the usage screen or the
+// options, then open the input, ask before an existing output is replaced, create the output, and
+// after the conversion close both files, reporting what went wrong with either.
 #pragma once
 
 #include <span>
 #include <string_view>
 
-// What a program's run does in the shared steps.
-struct RunSteps {
-  std::span<const char16_t* const> usage;  // printed when the run has fewer than two parameters
-  // Takes an option that follows the two paths, upper-cased; false when it names none.
-  bool (*setOption)(std::u16string_view option);
-  // The conversion, from kInputFile to kOutputFile; false after a listing error it reported.
-  bool (*convert)();
-};
-
-// The whole run: the usage screen for fewer than two parameters; else the options (the first one
-// that names none is reported, before any file is touched), the files, the conversion, and the
-// files closed. Returns the exit status.
-int runSteps(const RunSteps& steps);
+// The first steps of a run: with fewer than two parameters the usage screen (false, status 0);
+// else each parameter after the two paths must be one of the options, compared upper-cased (false
+// at the first that is none, reported, status 1, before any file is touched). given has bit i set
+// when options[i] was given, once or more.
+bool readParameters(std::span<const char16_t* const> usage,
+                    std::span<const std::u16string_view> options, unsigned& given, int& status);
 
 // Prints message followed by subject, a path or a parameter shown as visibleText, then an empty
 // line. Returns the failure exit status.
 int reportFailure(std::u16string_view message, std::u16string_view subject);
 
-// Opens input as kInputFile and creates output as kOutputFile. When the output exists the user is
-// asked first. On failure the message is printed and the exit status is returned in status.
-bool openRunFiles(std::u16string_view input, std::u16string_view output, int& status);
+// Opens the input, the first parameter, as kInputFile and creates the output, the second, as
+// kOutputFile. When the output exists the user is asked first. On failure the message is printed
+// and the exit status is returned in status.
+bool openRunFiles(int& status);
 
 // Closes both files after a conversion, reporting a failed read of the input or a failed write of
-// the output (including the last bytes written at the close). Returns the exit status.
-int closeRunFiles(std::u16string_view input, std::u16string_view output);
+// the output (including the last bytes written at the close). Returns the exit status: a failure
+// also when the conversion reported an error of its own (failed).
+int closeRunFiles(bool failed);
