@@ -14,14 +14,16 @@ const char16_t* const kUsage[] = {
     u"KALDEX Version " PROGRAM_VERSION u" - Converts a text file To a Bally Basic binary dump",
     u"",
     u"  Usage:",
-    u"    KALDEX program.txt output.prg [-2K]",
+    u"    KALDEX program.txt output.prg [-2K] [-s]",
     u"    -2K:",
     u"      write .prg as a 2000-baud recording instead of a 300-baud one.",
+    u"    -s:",
+    u"      read the listing as MORVIX shows it: capitals and symbols are commands.",
     u"",
 };
 
-// "-2K", the only option, may be repeated; once is enough to select the 2000-baud layout.
-constexpr std::u16string_view kOptions[] = {u"-2K"};
+// Each option may be repeated; once is enough to set it.
+constexpr std::u16string_view kOptions[] = {u"-2K", u"-S"};
 
 }  // namespace
 
@@ -29,6 +31,7 @@ int runConverter() {
   unsigned given;
   int status;
   if (!readParameters(kUsage, kOptions, given, status) || !openRunFiles(status)) return status;
-  ConversionEnd end = convertListing(given != 0 ? DumpLayout::baud2000 : DumpLayout::baud300);
+  ConversionEnd end =
+      convertListing({.baud2000 = (given & 1) != 0, .readingForm = (given & 2) != 0});
   return closeRunFiles(end == ConversionEnd::listingError);
 }

@@ -29,7 +29,6 @@ char16_t mapCase(const CaseRange (&ranges)[N], char16_t unit) {
   return static_cast<char16_t>(unit + range.delta);
 }
 
-}  // namespace
 
 char16_t upperOf(char16_t unit) {
   if (unit < 0x80) return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 0x20) : unit;
@@ -40,6 +39,8 @@ char16_t lowerOf(char16_t unit) {
   if (unit < 0x80) return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + 0x20) : unit;
   return mapCase(kLowerRanges, unit);
 }
+
+}  // namespace
 
 std::u16string toUpper(std::u16string_view text) {
   std::u16string result(text);

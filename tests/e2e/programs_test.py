@@ -66,8 +66,9 @@ DUMP2000 = b'\x0a\x00\x74"HI"\r\x14\x00\x6e10\r\x00\xff'
 LIST = b'10 PRINT "HI"\r\n20 GOTO 10\r\n'
 USAGE = {
     "K": b"\nKALDEX Version 1.2 - Converts a text file To a Bally Basic binary dump\n\n  Usage:\n"
-         b"    KALDEX program.txt output.prg [-2K]\n    -2K:\n"
-         b"      write .prg as a 2000-baud recording instead of a 300-baud one.\n\n",
+         b"    KALDEX program.txt output.prg [-2K] [-s]\n    -2K:\n"
+         b"      write .prg as a 2000-baud recording instead of a 300-baud one.\n    -s:\n"
+         b"      read the listing as MORVIX shows it: capitals and symbols are commands.\n\n",
     "M": b"\nMORVIX Version 1.2 - Converts a Bally Basic binary dump to a text file\n\n  Usage:\n"
          b"    MORVIX program.prg output.txt [-e] [-n] [-v] [-2k]\n    -e:\n"
          b"      editable output, special characters and commands are converted to\n      lowercase"
@@ -88,6 +89,34 @@ MIXED = b"\x0a\x00\x74\x7f\x80\r\x00\xff"  # each option changes it in its own w
 READ = b"An error occurred while reading the input file: /proc/self/mem\n\n"
 PIPE, NULL, CLOSED = subprocess.PIPE, "/dev/null", None  # standard inputs, or a file of the folder
 LONG = b'10 print "OK"\n10 print ' + b"\x01" * (16 << 20) + b"\n"
+
+COMMANDS = (b"LIST CLEAR RUN NEXT LINE IF GOTO GOSUB RETURN BOX FOR INPUT PRINT STEP RND TO DATA "
+            b"CIRCLE POINT DEFAULT SHOW SNAP ZERO SCROLL").split()
+
+
+def unambiguous_line(rand, viper_soft, baud2000):
+    """A random record whose listing for reading KALDEX -s reads back: no null, erase or "?",
+    no command inside quotes, and outside them no capital right before a command and no run of
+    capitals that spells one. Runs of capitals near a command's name are frequent."""
+    last = 0x7F if viper_soft else 0x77
+    while True:
+        codes = b""
+        for _ in range(rand.randrange(12)):
+            codes += rand.choice([bytes([rand.randrange(0x68, last + 1)]), b'"', b" ",
+                                  rand.choice(COMMANDS)[rand.randrange(2):] + rand.choice(b" AX")
+                                  .to_bytes(1, "little")[:rand.randrange(2)],
+                                  bytes([rand.randrange(0x20, 0x68)])])
+        quoted, run, fine = False, b"", True
+        for code in codes + b"\r":
+            if 0x41 <= code <= 0x5A and not quoted:
+                run += bytes([code])
+                continue
+            fine &= run not in COMMANDS and not (code >= 0x68 and (run or quoted))
+            quoted, run = quoted ^ (code == 0x22), b""
+        if fine:
+            number = rand.choice([rand.randrange(-32768, -256), rand.randrange(-255, 32768)])
+            return (number.to_bytes(2, "little", signed=True) if baud2000 else b"") + codes + b"\r"
+
 
 @dataclass(frozen=True)
 class Row:
@@ -148,6 +177,10 @@ ROWS = [
     Row("escape in path", "KM", "no\x1b[2Jsuch out", fails=b"Can't open file: no^[[2Jsuch\n\n"),
     Row("paths first", "K", "in -2K", b""),  # the first two parameters are always paths
     Row("-2K twice", "K", "in new -2k -2K", b"", file=DUMP2000),
+    # The listing as MORVIX shows it, with either option first, in either case, repeated.
+    Row("reading form", "K", "in new -S", b"", given=LIST, file=DUMP),
+    Row("reading form -2K", "K", "in new -s -2K", b"", given=LIST, file=DUMP2000),
+    Row("reading form -s twice", "K", "in new -2k -s -s", b"", given=LIST, file=DUMP2000),
     Row("unknown token", "K", "in new", given=b"10 print X\n20 Pr\x1b[2Jint\n30 goto 10\n",
         file=b"10 \x74X\r20 P",
         fails=b"Error: unknown token at line 2 - #r^[[2Jint#\n20 Pr^[[2Jint\n\n"),
@@ -242,6 +275,29 @@ class Programs(unittest.TestCase):
                 self.assertEqual((0, Q + b"Y\n"), run(MORVIX, lister, folder))
                 self.assertEqual((0, Q + b"Y\n"), run(KALDEX, ["list", "back"] + options, folder))
                 self.assertTrue(dump == Path(folder, "back").read_bytes(), "round trip differs")
+
+    def test_reading_form_round_trips(self):
+        # 1,000 random dumps that list unambiguously, in each form that MORVIX lists for reading,
+        # come back from KALDEX -s with the same bytes. Each line is read on its own, so one run
+        # takes the dumps of a form one after the other.
+        rand = random.Random(31)
+        for lister in ([], ["-v"], ["-2k"], ["-2k", "-v"]):
+            dumps = set()
+            while len(dumps) < 1000:
+                dumps.add(b"".join(unambiguous_line(rand, "-v" in lister, "-2k" in lister)
+                                   for _ in range(rand.randrange(1, 5))))
+            dumps = sorted(dumps)
+            end = b"\0\xff" if lister[:1] == ["-2k"] else b""
+            with self.subTest(lister), tempfile.TemporaryDirectory() as folder:
+                make(folder, dump=b"".join(dumps) + end)
+                self.assertEqual((0, b""), run(MORVIX, ["dump", "list"] + lister, folder))
+                self.assertEqual((0, b""),
+                                 run(KALDEX, ["list", "back", "-s"] + ["-2K"] * bool(end), folder))
+                back, at = Path(folder, "back").read_bytes(), 0
+                for dump in dumps:  # the first dump that differs
+                    self.assertEqual(dump, back[at:at + len(dump)])
+                    at += len(dump)
+                self.assertEqual(end, back[at:])
 
     def test_permissions_of_an_unprivileged_user(self):
         # The other user runs a copy of the program, as it may not reach the checkout.
