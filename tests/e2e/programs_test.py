@@ -8,8 +8,8 @@ E2E_SYSTEM says what the programs run on: posix (the default), windows (console 
 CR LF, read as UTF-8 with LF) or node (WebAssembly); the last two have no pseudo-terminal, POSIX
 signals or another user, and take arguments as UTF-8 only.
 """
-import contextlib, fcntl, os, random, resource, shlex, signal, subprocess, sys, tempfile, termios
-import time, unittest
+import contextlib, fcntl, os, random, re, resource, shlex, signal, subprocess, sys, tempfile
+import termios, time, unittest
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -64,12 +64,17 @@ LISTING = b'10 print "HI"\n20 goto 10\n'
 DUMP = b'10 \x74"HI"\r20 \x6e10\r'  # print is 74, goto 6E
 DUMP2000 = b'\x0a\x00\x74"HI"\r\x14\x00\x6e10\r\x00\xff'
 LIST = b'10 PRINT "HI"\r\n20 GOTO 10\r\n'
+# The version both banners show, set once in the build.
+VERSION = re.search(rb"project\(\w+ VERSION ([\d.]+)", Path(__file__).parents[2].joinpath(
+    "CMakeLists.txt").read_bytes()).group(1)
 USAGE = {
-    "K": b"\nKALDEX Version 1.2 - Converts a text file To a Bally Basic binary dump\n\n  Usage:\n"
+    "K": b"\nKALDEX Version " + VERSION +
+         b" - Converts a text file To a Bally Basic binary dump\n\n  Usage:\n"
          b"    KALDEX program.txt output.prg [-2K] [-s]\n    -2K:\n"
          b"      write .prg as a 2000-baud recording instead of a 300-baud one.\n    -s:\n"
          b"      read the listing as MORVIX shows it: capitals and symbols are commands.\n\n",
-    "M": b"\nMORVIX Version 1.2 - Converts a Bally Basic binary dump to a text file\n\n  Usage:\n"
+    "M": b"\nMORVIX Version " + VERSION +
+         b" - Converts a Bally Basic binary dump to a text file\n\n  Usage:\n"
          b"    MORVIX program.prg output.txt [-e] [-n] [-v] [-2k]\n    -e:\n"
          b"      editable output, special characters and commands are converted to\n      lowercase"
          b" words\n    -n:\n      display character number {n} on unrecognized characters,\n"
