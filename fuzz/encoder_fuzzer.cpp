@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "platform/command_line.h"
 #include "services/files.h"
 #include "services/text.h"
 
