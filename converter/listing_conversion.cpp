@@ -50,6 +50,12 @@ void reportError(LineError error, int64_t lineNumber, std::string_view line,
   printLine(u"");
 }
 
+// Writes the bytes from first to end to the output; false once writing it has failed.
+bool writeOut(const char* first, const char* end) {
+  writeBytes(kOutputFile, first, static_cast<size_t>(end - first));
+  return !fileFailed(kOutputFile);
+}
+
 }  // namespace
 
 std::u16string errorMessage(LineError error, int64_t lineNumber, std::string_view word) {
@@ -67,16 +73,16 @@ ConversionEnd convertListing(const ConverterOptions& options) {
   int64_t lineNumber = 0;
   while (!atEndOfFile(kInputFile)) {
     // The whole lines of the read-ahead are encoded where they are, and their records written
-    // together. Then the line after them, if any, is read and encoded on its own.
+    // together. Each line of it but the last takes two bytes at least: a digit and a line end.
     std::string_view ahead = readAhead(kInputFile);
-    // Each line of it but the last takes two bytes at least: a digit and a line end.
     char* out = roomOf(record, recordRoom(ahead.size(), (ahead.size() + 1) / 2, options));
     const char* rest = encodeWholeLines(ahead, options, out, lineNumber);
     skipReadAhead(kInputFile, static_cast<size_t>(rest - ahead.data()));
-    writeBytes(kOutputFile, record.data(), static_cast<size_t>(out - record.data()));
-    if (fileFailed(kOutputFile)) return ConversionEnd::writeError;
+    if (!writeOut(record.data(), out)) return ConversionEnd::writeError;
     if (rest == ahead.data() + ahead.size()) continue;
 
+    // The line after them, cut by the end of the read-ahead or in error, is read whole and
+    // encoded on its own; in error, the bytes of its elements before the one in error stay.
     std::string_view line = readLineBytes(kInputFile);
     if (fileFailed(kInputFile)) return ConversionEnd::readError;
     ++lineNumber;
@@ -85,8 +91,7 @@ ConversionEnd convertListing(const ConverterOptions& options) {
     std::string_view word;
     LineError error = encodeRecord(end, options, out, word);
     if (error == LineError::none) *out++ = static_cast<char>(dump::kLineEnd);
-    writeBytes(kOutputFile, record.data(), static_cast<size_t>(out - record.data()));
-    if (fileFailed(kOutputFile)) return ConversionEnd::writeError;
+    if (!writeOut(record.data(), out)) return ConversionEnd::writeError;
     if (error != LineError::none) {
       reportError(error, lineNumber, line, word);
       return ConversionEnd::listingError;
@@ -97,8 +102,7 @@ ConversionEnd convertListing(const ConverterOptions& options) {
     // The end marker closes a 2000-baud recording, also one without lines.
     char marker[dump::kWordSize];
     dump::encodeWord(marker, dump::kEndMarker);
-    writeBytes(kOutputFile, marker, sizeof marker);
-    if (fileFailed(kOutputFile)) return ConversionEnd::writeError;
+    if (!writeOut(marker, marker + sizeof marker)) return ConversionEnd::writeError;
   }
   return ConversionEnd::finished;
 }
