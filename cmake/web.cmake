@@ -5,11 +5,14 @@ foreach(program KALDEX MORVIX)
                       -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1)
 endforeach()
 
-add_executable(page_programs web/main.cpp)
+# Beside the two runs, the functions of web/listing_check.cpp, which the page calls in an instance
+# that it keeps.
+add_executable(page_programs web/main.cpp web/listing_check.cpp)
 target_link_libraries(page_programs PRIVATE converter lister)
 target_link_options(page_programs PRIVATE -sSINGLE_FILE=1 -sENVIRONMENT=web -sMODULARIZE=1
                     -sEXPORT_NAME=loadPrograms -sINVOKE_RUN=0 -sALLOW_MEMORY_GROWTH=1
-                    -sEXPORTED_RUNTIME_METHODS=FS,callMain)
+                    -sEXPORTED_FUNCTIONS=_main,_malloc,_free
+                    -sEXPORTED_RUNTIME_METHODS=FS,callMain,UTF8ToString,HEAPU8)
 
 set(WEB_PAGE_BUILT ${CMAKE_CURRENT_BINARY_DIR}/kaldex-morvix.html)
 add_custom_command(OUTPUT ${WEB_PAGE_BUILT}
