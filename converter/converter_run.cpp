@@ -33,18 +33,18 @@ int runConverter() {
     return kExitSuccess;
   }
   // "-2K", the only option, may be repeated; once is enough to select the 2000-baud layout.
-  DumpLayout layout = DumpLayout::baud300;
+  ConverterOptions options;
   for (int i = 2; i < count; ++i) {
     std::u16string option = parameterAt(i);
     if (toUpper(option) != u"-2K") return reportFailure(u"Invalid parameter: ", option);
-    layout = DumpLayout::baud2000;
+    options.baud2000 = true;
   }
 
   std::u16string input = parameterAt(0);
   std::u16string output = parameterAt(1);
   int status;
   if (!openRunFiles(input, output, status)) return status;
-  ConversionEnd end = convertListing(layout);
+  ConversionEnd end = convertListing(options);
   status = closeRunFiles(input, output);
   return end == ConversionEnd::listingError ? kExitFailure : status;
 }

@@ -38,10 +38,6 @@ constexpr std::array<uint8_t, 256> kDigitValues = [] {
   return values;
 }();
 
-bool isLineEnd(char c) {
-  return c == '\r' || c == '\n' || c == 0;
-}
-
 // The bytes that end a word, as bits by value: the blank, which belongs to the word, and the line
 // end bytes.
 constexpr uint64_t kWordEnds = uint64_t{1} << ' ' | 1u << '\r' | 1u << '\n' | 1u << 0;
@@ -109,9 +105,10 @@ LineError parseLineNumber(const char*& line, int& number) {
 
 namespace {
 
-// The body of encodeLine, written out where lines are encoded: a call instead costs KALDEX 15-18%
-// more instructions (callgrind, a 16 MiB listing: 155.7 M against 132.1 M; with -2K 201.5 M
-// against 175.1 M). Check with scripts/bench before folding it back into a call.
+// The bodies of encodeRecord, written out in the loop over the lines of a read-ahead: a call there
+// instead costs KALDEX 15-18% more instructions (callgrind, a 16 MiB listing: 156.2 M against
+// 132.1 M; with -2K 201.4 M against 175.1 M). Check with scripts/bench before folding one back
+// into a call.
 inline LineError encodeElements(const char*& line, char*& out, std::string_view& word) {
   const char* p = line;
   char* o = out;  // kept in a register, not behind the reference
@@ -150,7 +147,7 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
       p += length + ((marksOf(bytes, ' ') & marks & (0 - marks)) != 0);
     } else if (c == '{') {
       // The number ends before the first "}" or at it, and no line end byte is part of it.
-      const char* close = ++p;
+      const char* close = p + 1;
       int64_t value = parseNumber(close);
       if (*close != '}') close = findBraceOrLineEnd(close);
       if (*close != '}') {
@@ -169,13 +166,9 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
   return error;
 }
 
-// The body of encodeRecord, written out in the loop over the lines of a read-ahead: calling
-// encodeRecord there costs KALDEX 15-18% more instructions (callgrind, a 16 MiB listing: 156.2 M
-// against 132.1 M; with -2K 201.4 M against 175.1 M). Check with scripts/bench before folding it
-// back into a call.
-inline LineError encodeRecordInline(const char*& line, DumpLayout layout, char*& out,
+inline LineError encodeRecordInline(const char*& line, const ConverterOptions& options, char*& out,
                                     std::string_view& word) {
-  if (layout == DumpLayout::baud2000) {
+  if (options.baud2000) {
     int number = 0;
     LineError error = parseLineNumber(line, number);
     if (error != LineError::none) return error;
@@ -187,27 +180,24 @@ inline LineError encodeRecordInline(const char*& line, DumpLayout layout, char*&
 
 }  // namespace
 
-LineError encodeLine(const char*& line, char*& out, std::string_view& word) {
-  return encodeElements(line, out, word);
+size_t recordRoom(size_t count, size_t lines, const ConverterOptions& options) {
+  return count + kEncodeSlack + (options.baud2000 ? lines : 0);
 }
 
-size_t recordRoom(size_t count, size_t lines, DumpLayout layout) {
-  return count + kEncodeSlack + (layout == DumpLayout::baud2000 ? lines : 0);
+LineError encodeRecord(const char*& line, const ConverterOptions& options, char*& out,
+                       std::string_view& word) {
+  return encodeRecordInline(line, options, out, word);
 }
 
-LineError encodeRecord(const char*& line, DumpLayout layout, char*& out, std::string_view& word) {
-  return encodeRecordInline(line, layout, out, word);
-}
-
-const char* encodeWholeLines(std::string_view readAhead, DumpLayout layout, char*& out,
-                             int64_t& lines) {
+const char* encodeWholeLines(std::string_view readAhead, const ConverterOptions& options,
+                             char*& out, int64_t& lines) {
   const char* p = readAhead.data();
   const char* end = p + readAhead.size();
   while (p < end) {
     const char* line = p;
     char* o = out;
     std::string_view word;
-    if (encodeRecordInline(p, layout, o, word) != LineError::none || p == end ||
+    if (encodeRecordInline(p, options, o, word) != LineError::none || p == end ||
         (*p == '\r' && p + 1 == end)) {
       return line;
     }

@@ -26,14 +26,8 @@ enum class LineError {
 // bits. Moves text past the bytes of the number; a zero byte or a "}" ends it in any case.
 int64_t parseNumber(const char*& text);
 
-// The room encodeLine needs at out beyond one byte for each byte of the line.
+// The room that encoding a line needs at out beyond one byte for each byte of the line.
 constexpr size_t kEncodeSlack = 8;
-
-// Writes the dump bytes of the line's elements at out, without the line end, and moves out past
-// them; out must have room for the line's length and kEncodeSlack. On success line is moved to
-// the line's end byte. Stops at the first element in error, after the bytes of the elements
-// before it; for an unknown token, word is the word that was looked up.
-LineError encodeLine(const char*& line, char*& out, std::string_view& word);
 
 // The line number that begins every line of a 2000-baud listing: an optional "-" and one or more
 // decimal digits, then at most one blank, which belongs to the number. On success number is its
@@ -41,23 +35,29 @@ LineError encodeLine(const char*& line, char*& out, std::string_view& word);
 // out of range; it never wraps.
 LineError parseLineNumber(const char*& line, int& number);
 
-enum class DumpLayout {
-  baud300,   // line records only; a line number is the digits at the start of the content
-  baud2000,  // each record starts with its line number word; the end marker closes the dump
+struct ConverterOptions {
+  bool baud2000 = false;     // -2K: a line number word before every record, the end marker last
+  bool readingForm = false;  // -s: capitals and symbols are commands, as MORVIX lists them
 };
 
 // The room that the records of lines of count bytes of the listing, with their line ends, need at
-// out, the slack of encodeLine included. A record is no longer than its line, but in the 2000-baud
-// layout, whose number word may be a byte longer than the digits it is read from.
-size_t recordRoom(size_t count, size_t lines, DumpLayout layout);
+// out, the slack included. A record is no longer than its line, but in the 2000-baud layout,
+// whose number word may be a byte longer than the digits it is read from.
+size_t recordRoom(size_t count, size_t lines, const ConverterOptions& options);
 
-// The record of the line at line (see encodeLine), without its line end: in the 2000-baud layout
-// its number word, then the bytes of its elements.
-LineError encodeRecord(const char*& line, DumpLayout layout, char*& out, std::string_view& word);
+// Writes the record of the line at line, without its line end, at out and moves out past it: in
+// the 2000-baud layout its number word, then the bytes of its elements. out must have room for
+// recordRoom(length of the line, 1, options). On success line is moved to the line's end byte.
+// On an error the record holds the bytes of the elements before the one in error, and line is
+// left at the start of that element: the line's start for a line number error, the "{" of a
+// missing brace, the first byte of an unknown word, the invalid character. For an unknown token,
+// word is the word that was looked up.
+LineError encodeRecord(const char*& line, const ConverterOptions& options, char*& out,
+                       std::string_view& word);
 
 // Encodes the lines at the start of the read-ahead into their records at out, each with its line
 // end, and counts them, up to the first line that has an error or that the read-ahead does not
 // hold whole with its line end (and the byte after a CR). Returns where that line begins, or the
 // end of the read-ahead.
-const char* encodeWholeLines(std::string_view readAhead, DumpLayout layout, char*& out,
-                             int64_t& lines);
+const char* encodeWholeLines(std::string_view readAhead, const ConverterOptions& options,
+                             char*& out, int64_t& lines);

@@ -11,39 +11,59 @@
 
 namespace {
 
-// The line and the word are shown as read, in pieces when long, so that the report of a line
-// of any length takes little more memory than the line itself.
-void reportError(LineError error, int64_t lineNumber, std::string_view line,
-                 std::string_view word) {
-  std::u16string number = decimalText(lineNumber);
+// The message of an error but the word of an unknown token, which stands between before and after.
+void messageParts(LineError error, int64_t lineNumber, std::u16string& before,
+                  std::u16string& after) {
+  const char16_t* text = u"";
   switch (error) {
     case LineError::none:
       return;
     case LineError::invalidCharacter:
-      printLine(u"Error: invalid character at line " + number);
+      text = u"Error: invalid character at line ";
       break;
     case LineError::unknownToken:
-      printShownLine(u"Error: unknown token at line " + number + u" - #", word, u"#");
+      text = u"Error: unknown token at line ";
+      after = u"#";
       break;
     case LineError::missingBrace:
-      printLine(
-          u"Error: got to end of line without finding right brace to match left brace at line " +
-          number);
+      text = u"Error: got to end of line without finding right brace to match left brace at line ";
       break;
     case LineError::missingLineNumber:
-      printLine(u"Error: missing line number at line " + number);
+      text = u"Error: missing line number at line ";
       break;
     case LineError::lineNumberOutOfRange:
-      printLine(u"Error: line number out of range at line " + number);
+      text = u"Error: line number out of range at line ";
       break;
   }
+  before = text + decimalText(lineNumber);
+  if (error == LineError::unknownToken) before += u" - #";
+}
+
+// The line and the word are shown as read, in pieces when long, so that the report of a line
+// of any length takes little more memory than the line itself.
+void reportError(LineError error, int64_t lineNumber, std::string_view line,
+                 std::string_view word) {
+  std::u16string before;
+  std::u16string after;
+  messageParts(error, lineNumber, before, after);
+  printShownLine(before, error == LineError::unknownToken ? word : std::string_view(), after);
   printShownLine(u"", line, u"");
   printLine(u"");
 }
 
 }  // namespace
 
-ConversionEnd convertListing(DumpLayout layout) {
+std::u16string errorMessage(LineError error, int64_t lineNumber, std::string_view word) {
+  std::u16string before;
+  std::u16string after;
+  messageParts(error, lineNumber, before, after);
+  if (error != LineError::unknownToken) return before;
+  std::u16string units;
+  decodeUtf8(word, Utf8Errors::replace, units);
+  return before + visibleText(units) + after;
+}
+
+ConversionEnd convertListing(const ConverterOptions& options) {
   std::string record;
   int64_t lineNumber = 0;
   while (!atEndOfFile(kInputFile)) {
@@ -51,8 +71,8 @@ ConversionEnd convertListing(DumpLayout layout) {
     // together. Then the line after them, if any, is read and encoded on its own.
     std::string_view ahead = readAhead(kInputFile);
     // Each line of it but the last takes two bytes at least: a digit and a line end.
-    char* out = roomOf(record, recordRoom(ahead.size(), (ahead.size() + 1) / 2, layout));
-    const char* rest = encodeWholeLines(ahead, layout, out, lineNumber);
+    char* out = roomOf(record, recordRoom(ahead.size(), (ahead.size() + 1) / 2, options));
+    const char* rest = encodeWholeLines(ahead, options, out, lineNumber);
     skipReadAhead(kInputFile, static_cast<size_t>(rest - ahead.data()));
     writeBytes(kOutputFile, record.data(), static_cast<size_t>(out - record.data()));
     if (fileFailed(kOutputFile)) return ConversionEnd::writeError;
@@ -62,9 +82,9 @@ ConversionEnd convertListing(DumpLayout layout) {
     if (fileFailed(kInputFile)) return ConversionEnd::readError;
     ++lineNumber;
     const char* end = line.data();
-    out = roomOf(record, recordRoom(line.size(), 1, layout));
+    out = roomOf(record, recordRoom(line.size(), 1, options));
     std::string_view word;
-    LineError error = encodeRecord(end, layout, out, word);
+    LineError error = encodeRecord(end, options, out, word);
     if (error == LineError::none) *out++ = static_cast<char>(dump::kLineEnd);
     writeBytes(kOutputFile, record.data(), static_cast<size_t>(out - record.data()));
     if (fileFailed(kOutputFile)) return ConversionEnd::writeError;
@@ -74,7 +94,7 @@ ConversionEnd convertListing(DumpLayout layout) {
     }
   }
   if (fileFailed(kInputFile)) return ConversionEnd::readError;
-  if (layout == DumpLayout::baud2000) {
+  if (options.baud2000) {
     // The end marker closes a 2000-baud recording, also one without lines.
     char marker[dump::kWordSize];
     dump::encodeWord(marker, dump::kEndMarker);

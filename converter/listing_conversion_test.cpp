@@ -21,10 +21,10 @@ std::string hex(const std::string& bytes) {
 // How the conversion ended, the dump in hexadecimal, and the first line of the report. The Windows
 // console is no standard output that a test can capture, so there the report stays empty.
 std::tuple<ConversionEnd, std::string, std::string> convert(const std::string& listing,
-                                                            DumpLayout layout) {
+                                                            const ConverterOptions& options) {
   ConversionEnd end = ConversionEnd::readError;
   testing::internal::CaptureStdout();
-  std::string dump = runInMemory({listing}, [&] { end = convertListing(layout); });
+  std::string dump = runInMemory({listing}, [&] { end = convertListing(options); });
   std::string report = testing::internal::GetCapturedStdout();
   return {end, hex(dump), report.substr(0, report.find('\n'))};
 }
@@ -74,8 +74,7 @@ TEST(ListingConversion, ConvertsListingsUpToTheFirstError) {
       {"10 A\n20 B\tC\n", "k", invalid + "2", "0A 00 41 0D 14 00 42"},
   };
   for (const auto& [listing, layout, message, dump] : cases) {
-    auto [end, written, report] =
-        convert(listing, *layout ? DumpLayout::baud2000 : DumpLayout::baud300);
+    auto [end, written, report] = convert(listing, {.baud2000 = *layout != 0});
     EXPECT_EQ(message.empty() ? ConversionEnd::finished : ConversionEnd::listingError, end);
     EXPECT_EQ(dump, written) << listing;
     if (WINDOWS_BUILD) continue;
@@ -88,13 +87,13 @@ TEST(ListingConversion, ConvertsListingsUpToTheFirstError) {
 TEST(ListingConversion, StopsAtTheFirstFailedWrite) {
   // Output that cannot be written: the conversion ends at the write that fails, before the read
   // error of the next block, the error of the line, or the end marker after it.
-  for (const auto& [listing, failReadAt, layout] :
-       {std::tuple{std::string(4095, 'A') + "\nB\n", kFileBufferSize, DumpLayout::baud300},
-        {std::string(5000, 'A') + "\t", SIZE_MAX, DumpLayout::baud300},
-        {"1 " + std::string(4091, 'A') + "\n", SIZE_MAX, DumpLayout::baud2000}}) {  // 2 bytes left
+  for (const auto& [listing, failReadAt, baud2000] :
+       {std::tuple{std::string(4095, 'A') + "\nB\n", kFileBufferSize, false},
+        {std::string(5000, 'A') + "\t", SIZE_MAX, false},
+        {"1 " + std::string(4091, 'A') + "\n", SIZE_MAX, true}}) {  // 2 bytes left
     ConversionEnd end = ConversionEnd::finished;
-    runInMemory({listing, 1 << 20, failReadAt}, [&] { end = convertListing(layout); },
-                {"", 1 << 20, SIZE_MAX, 0});
+    runInMemory({listing, 1 << 20, failReadAt},
+                [&] { end = convertListing({.baud2000 = baud2000}); }, {"", 1 << 20, SIZE_MAX, 0});
     EXPECT_EQ(ConversionEnd::writeError, end) << listing.size();
   }
 }

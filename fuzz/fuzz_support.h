@@ -36,9 +36,8 @@ inline void requireRoundTrip(const std::string& dump, bool baud2000) {
   std::string text = runInMemory({dump}, [&] {
     renderDump({.editable = true, .charNumbers = true, .viperSoft = true, .baud2000 = baud2000});
   });
-  DumpLayout layout = baud2000 ? DumpLayout::baud2000 : DumpLayout::baud300;
   ConversionEnd end = ConversionEnd::readError;
-  std::string back = runInMemory({text}, [&] { end = convertListing(layout); });
+  std::string back = runInMemory({text}, [&] { end = convertListing({.baud2000 = baud2000}); });
   require(end == ConversionEnd::finished, "the editable listing converts");
   require(back == dump, "the editable listing converts back to the same dump");
 }

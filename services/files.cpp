@@ -151,10 +151,6 @@ bool atEndOfFileRefilling(int number) {
 
 namespace {
 
-bool isLineEnd(unsigned char byte) {
-  return byte == '\r' || byte == '\n' || byte == 0;
-}
-
 // The first CR, LF or zero byte in [p, stop), or stop. Sixteen bytes at a time; only the bytes
 // marked as below 14 are looked at.
 const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* stop) {

@@ -78,6 +78,11 @@ inline bool atEndOfFile(int number) {
 // line, its end byte included, stays in readable memory, so that a scan may take words of bytes.
 constexpr size_t kLinePadding = 8;
 
+// A line's end byte: CR, LF or zero.
+inline bool isLineEnd(unsigned char byte) {
+  return byte == '\r' || byte == '\n' || byte == 0;
+}
+
 // The bytes of the next line, followed by a CR, LF or zero byte. A line ends at CR, LF, CR LF or
 // a zero byte, which are consumed and not part of it; the last line needs no line end. Empty at
 // the end of the file. The view holds until the next operation on the file.
