@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The page in headless Chromium, as a user opens it from disk, against the native programs: the
-listing in the editor, converted as edited; the live check, its hints and the failing line
-selected; a dump edited as a listing and back; a file changed on disk; a 20 MiB listing. Every
+listing in the editor, converted as edited; the live check with every error, its gutter and
+hints, the failing element selected; the reading form converted and written as words; a dump
+edited as a listing and back; a file changed on disk; a 20 MiB listing. Every
 test also checks that the page asks for nothing beyond itself and leaves the browser log clean.
 
 Usage: page_test.py PAGE KALDEX MORVIX EXAMPLES SCREENSHOT   (Debian's python3-selenium)
@@ -123,30 +124,90 @@ class Page(unittest.TestCase):
         self.element("[value='-e']").click()
         self.assertEqual(self.native(MORVIX, "boxes.prg", dump[1], "-e"), self.convert())
 
-    def test_live_check_and_the_failing_line(self):
-        listing = "10 print X\n20 goto 10\n30 X=hello"
-        native = self.native(KALDEX, "listing.txt", listing.encode())[0]
-        self.type(listing + Keys.HOME)
-        typed = time.monotonic()
-        self.wait(lambda: self.text("#check") + "\n" == native, 2)
-        print(f"live check shown {time.monotonic() - typed:.2f} s after the last key")
-        self.assertEqual([22, 22], self.editor("[e.selectionStart, e.selectionEnd]"))
-        self.convert()
-        self.assertEqual([22, 32], self.editor("[e.selectionStart, e.selectionEnd]"))
+    def entries(self):
+        self.wait(lambda: self.element("#check").get_attribute("aria-busy") is None)
+        return [item.text for item in self.browser.find_elements(By.CSS_SELECTOR, "#errors li")]
+
+    def test_the_first_error_listed_is_the_one_kaldex_prints(self):
+        for listing, layout, basic in (
+                ("10 print X\n20 print \x01\n30 hello", "", " (BASIC line 20)"),
+                ("\ufeff10 print X", "", ""), ("10 goto 10\x0020 PRINT ▲\n30 X", "", " (BASIC line 20)"),
+                ('1 print "{65}"\n2 X={$4', "", " (BASIC line 2)"),
+                ("10 print X\n99999 print", "-2K", " (BASIC line 99999)"),
+                ("10 print\nprint\n-0 X", "-2K", "")):
+            self.element(f"[name=layout][value='{layout}']").click()
+            self.editor("(e.value = a[0], e.dispatchEvent(new Event('input')))", listing)
+            native = self.native(KALDEX, "listing.txt", listing.encode(), *layout.split())[0]
+            self.assertEqual([native.split("\n")[0] + basic], self.entries()[:1], listing)
+
+    def test_a_click_on_an_entry_selects_its_element(self):
+        self.type("10 print \"HI\"\n20 X=😀\n30 goto hello\n40 print {7" + Keys.HOME)
+        self.assertEqual(3, len(self.entries()))
+        self.assertEqual([36, 36], self.editor("[e.selectionStart, e.selectionEnd]"))
+        self.element("#errors li:nth-child(2) button").click()
+        self.assertEqual([30, 35], self.editor("[e.selectionStart, e.selectionEnd]"))
+
+    def test_the_gutter_numbers_rows_and_marks_those_in_error(self):
+        self.type("10 print X\n20 X=÷\n30 print X\n40 goto hello\n50 print {7\n60 X=1")
+        self.entries()
+        self.assertEqual([("1", False), ("2", True), ("3", False), ("4", True), ("5", True),
+                          ("6", False)], [(row.text, "error" in row.get_attribute("class"))
+                                          for row in self.browser.find_elements(By.CSS_SELECTOR,
+                                                                                "#gutter span")])
+
+    def test_an_old_error_disappears_once_mended(self):
+        self.type("10 print X\n20 goto hello")
+        self.assertIn("unknown token", self.convert()[0])
+        self.element("#listing").send_keys("10")  # over hello, which Convert selected
+        self.assertEqual(["Converts to a dump of 13 bytes.", False], [
+            self.text("#verdict"), self.element("#messages").is_displayed()])
+
+    def test_convert_selects_the_element_in_error(self):
         # Line 300 of 600, on row 100 after 200 lines that NUL ends, is scrolled into view.
         before = "10 print X\0" * 200 + "10 print X\n" * 99
         self.editor("e.value = a[0]", before + "20 Print\n" + "30 goto 10\n" * 300)
         self.convert()
-        self.assertEqual([len(before), len(before) + 8, True], self.editor(
+        self.assertEqual([len(before) + 4, len(before) + 8, True], self.editor(
             "[e.selectionStart, e.selectionEnd, (row => e.scrollTop < 99 * row && 100 * row < "
             "e.scrollTop + e.clientHeight)(parseFloat(getComputedStyle(e).lineHeight))]"))
+
+    def test_the_reading_form_converts_with_the_control_on(self):
+        self.element("#readingForm").click()
+        for layout in ("", "-2K"):
+            dump = self.native(KALDEX, "boxes.txt", BOXES, *layout.split())[1]
+            reading = self.native(MORVIX, "boxes.prg", dump, *["-2k"][:len(layout)])[1]
+            self.open(f"reading{layout}.txt", reading)
+            self.element(f"[name=layout][value='{layout}']").click()
+            self.assertEqual(("", dump), self.convert())
+
+    def test_written_as_words_it_converts_without_the_control_and_ctrl_z_takes_it_back(self):
+        for layout in ("", "-2K"):
+            dump = self.native(KALDEX, "boxes.txt", BOXES, *layout.split())[1]
+            reading = self.native(MORVIX, "boxes.prg", dump, *["-2k"][:len(layout)])[1]
+            self.open(f"reading{layout}.txt", reading)
+            self.element(f"[name=layout][value='{layout}']").click()
+            self.element("#readingForm").click()
+            self.element("#words").click()
+            self.assertFalse(self.element("#readingForm").is_selected())
+            self.assertEqual(("", dump), self.convert())
+            self.element("#listing").send_keys(Keys.CONTROL, "z")
+            self.wait(lambda: self.element("#listing").get_attribute("value").encode() ==
+                      reading.replace(b"\r\n", b"\n"))
+
+    def test_lines_in_error_stay_as_they_are_written_as_words(self):
+        self.type('10 PRINT "HI"\n20 GOTO hello\n30 X=A×B\n')
+        self.element("#words").click()
+        self.assertEqual(['10 print "HI"\n20 GOTO hello\n30 X=Amul B\n',
+                          ["Error: unknown token at line 2 - #hello# (BASIC line 20)"]],
+                         [self.element("#listing").get_attribute("value"), self.entries()])
 
     def test_reading_form_gets_hints_and_still_converts(self):
         self.type('10 PRINT "HI TO"\n20 IF KP=▲ GOTO 10;PRINTX')
         self.wait(lambda: self.element("#hintsPart").is_displayed())
         self.assertEqual(["line 10: write print for PRINT", "line 20: write if for IF",
-                          "line 20: write up for ▲", "line 20: write goto for GOTO"],
-                         [item.text for item in self.browser.find_elements(By.CSS_SELECTOR, "li")])
+                          'line 20: write "up " for ▲', "line 20: write goto for GOTO"],
+                         [item.text for item in self.browser.find_elements(By.CSS_SELECTOR,
+                                                                           "#hints li")])
         self.type('10 PRINT "HI"')
         self.assertEqual(self.native(KALDEX, "listing.txt", b'10 PRINT "HI"'), self.convert())
 
