@@ -24,6 +24,15 @@ extern const TokenTable symbolTable;
 // The lister's editable texts: each input word followed by one space.
 extern const TokenTable editableTable;
 
+// The UTF-8 bytes of the six symbols of the default texts, for 0x5E..0x63 in this order.
+struct SymbolBytes {
+  char bytes[3];
+  size_t size;
+  int code;
+};
+constexpr size_t kSymbolCount = 6;
+extern const std::array<SymbolBytes, kSymbolCount> symbolBytes;
+
 // The most UTF-8 bytes of a text of these tables.
 constexpr size_t kLongestTextBytes = 8;
 

@@ -17,9 +17,11 @@ const char16_t* const kUsage[] = {
     u"KALDEX Version " PROGRAM_VERSION u" - Converts a text file To a Bally Basic binary dump",
     u"",
     u"  Usage:",
-    u"    KALDEX program.txt output.prg [-2K]",
+    u"    KALDEX program.txt output.prg [-2K] [-s]",
     u"    -2K:",
     u"      write .prg as a 2000-baud recording instead of a 300-baud one.",
+    u"    -s:",
+    u"      read the listing as MORVIX shows it: capitals and symbols are commands.",
     u"",
 };
 
@@ -32,12 +34,18 @@ int runConverter() {
       printLine(line);
     return kExitSuccess;
   }
-  // "-2K", the only option, may be repeated; once is enough to select the 2000-baud layout.
+  // Each option may be repeated; once is enough to set it.
   ConverterOptions options;
   for (int i = 2; i < count; ++i) {
     std::u16string option = parameterAt(i);
-    if (toUpper(option) != u"-2K") return reportFailure(u"Invalid parameter: ", option);
-    options.baud2000 = true;
+    std::u16string upper = toUpper(option);
+    if (upper == u"-2K") {
+      options.baud2000 = true;
+    } else if (upper == u"-S") {
+      options.readingForm = true;
+    } else {
+      return reportFailure(u"Invalid parameter: ", option);
+    }
   }
 
   std::u16string input = parameterAt(0);

@@ -1,6 +1,7 @@
 #include "converter/line_encoder.h"
 
 #include <array>
+#include <cstring>
 
 #include "basicdata/dump_format.h"
 #include "basicdata/tokens.h"
@@ -53,6 +54,39 @@ const char* findBraceOrLineEnd(const char* p) {
       if (*at == '}' || isLineEnd(*at)) return at;
     }
   }
+}
+
+// The bytes first..last, where 0 < first <= last < 128, exact in the lowest mark of an OR with
+// marksOutside(word, first, last): a byte of 128 or more, which can carry into the byte above it,
+// is marked there.
+inline uint64_t marksInside(uint64_t word, unsigned first, unsigned last) {
+  return (word + (128 - first) * kByteOnes) & ~(word + (127 - last) * kByteOnes) & ~word &
+         kByteMarks;
+}
+
+bool isCapital(unsigned char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
+// The code of the command spelled in capitals by the length bytes at p, or kNoCode.
+int commandCode(const char* p, size_t length) {
+  if (length > kLongestWord) return kNoCode;
+  uint64_t key = 0;  // the key of the lowercase word
+  for (size_t i = length; i-- > 0;)
+    key = key << 8 | static_cast<unsigned char>(p[i] | 0x20);
+  const WordSlot& slot = wordSlotFor(key);
+  return slot.key == key && slot.code >= dump::kFirstCommand ? slot.code : kNoCode;
+}
+
+// The code of the symbol whose UTF-8 bytes begin at p, which then moves past them, or kNoCode.
+int symbolCode(const char*& p) {
+  for (const SymbolBytes& symbol : symbolBytes) {
+    if (std::memcmp(p, symbol.bytes, symbol.size) == 0) {
+      p += symbol.size;
+      return symbol.code;
+    }
+  }
+  return kNoCode;
 }
 
 const char* findWordEnd(const char* p) {
@@ -109,24 +143,61 @@ namespace {
 // instead costs KALDEX 15-18% more instructions (callgrind, a 16 MiB listing: 156.2 M against
 // 132.1 M; with -2K 201.4 M against 175.1 M). Check with scripts/bench before folding one back
 // into a call.
+// The reading form is compiled as a second body, so that the default one keeps its code.
+template <bool kReadingForm>
 inline LineError encodeElements(const char*& line, char*& out, std::string_view& word) {
   const char* p = line;
   char* o = out;  // kept in a register, not behind the reference
   LineError error = LineError::none;
+  [[maybe_unused]] bool quoted = false;  // the reading form: after an odd number of quotes
   while (true) {
     auto c = static_cast<unsigned char>(*p);
     if (c >= kFirstLiteral && c <= kLastLiteral) {
       // A run of characters that stand for themselves, eight at a time: all eight are copied,
-      // and o moves past those of the run. Another element follows it.
+      // and o moves past those of the run. Another element follows it. In the reading form a
+      // quote, and outside quotes a capital, is an element of its own.
       size_t run;
       do {
         uint64_t bytes = loadWord(p);
         storeWord(o, bytes);
-        run = lowestMarkedByte(marksOutside(bytes, kFirstLiteral, kLastLiteral));
+        uint64_t ends = marksOutside(bytes, kFirstLiteral, kLastLiteral);
+        if constexpr (kReadingForm)
+          ends |= marksOf(bytes, '"') | (quoted ? 0 : marksInside(bytes, 'A', 'Z'));
+        run = lowestMarkedByte(ends);
         p += run;
         o += run;
       } while (run == 8);
       c = static_cast<unsigned char>(*p);
+    }
+    if constexpr (kReadingForm) {
+      if (c == '"') {
+        *o++ = '"';
+        ++p;
+        quoted = !quoted;
+        continue;
+      }
+      if (isCapital(c)) {
+        // Only a whole run of capitals can be a command, which takes one blank after it.
+        const char* end = p;
+        while (isCapital(static_cast<unsigned char>(*end)))
+          ++end;
+        int code = commandCode(p, static_cast<size_t>(end - p));
+        if (code != kNoCode) {
+          *o++ = static_cast<char>(code);
+          p = end + (*end == ' ');
+        } else {
+          while (p != end)
+            *o++ = *p++;
+        }
+        continue;
+      }
+      if (c > kWordLast) {
+        int code = symbolCode(p);
+        if (code != kNoCode) {
+          *o++ = static_cast<char>(code);
+          continue;
+        }
+      }
     }
     if (c > kLastLiteral && c <= kWordLast && c != '{') {
       // A word runs to the next blank, which belongs to it, or to the line end. An input word
@@ -136,7 +207,21 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
       size_t length = lowestMarkedByte(marks);
       uint64_t key = bytes & (marks ^ (marks - 1)) >> 8;  // the bytes below the lowest mark
       const WordSlot& slot = wordSlotFor(key);
-      if (marks == 0 || (kWordEnds >> p[length] & 1) == 0 || slot.key != key) {
+      bool known = marks != 0 && (kWordEnds >> p[length] & 1) != 0 && slot.key == key;
+      if constexpr (kReadingForm) {
+        // A one-letter word is one of a to d, which are read as a run of letters below.
+        if ((!known || length == 1) && c >= 'a' && c <= 'z') {
+          const char* end = p;
+          while (*end >= 'a' && *end <= 'd')
+            *o++ = static_cast<char>(dump::kFirstLetterSpecial + (*end++ - 'a'));
+          if (*end < 'a' || *end > 'z') {
+            p = end;
+            continue;
+          }
+          o -= end - p;
+        }
+      }
+      if (!known) {
         word = std::string_view(p, static_cast<size_t>(findWordEnd(p) - p));
         error = LineError::unknownToken;
         break;
@@ -166,6 +251,7 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
   return error;
 }
 
+template <bool kReadingForm>
 inline LineError encodeRecordInline(const char*& line, const ConverterOptions& options, char*& out,
                                     std::string_view& word) {
   if (options.baud2000) {
@@ -175,7 +261,28 @@ inline LineError encodeRecordInline(const char*& line, const ConverterOptions& o
     dump::encodeWord(out, number);
     out += dump::kWordSize;
   }
-  return encodeElements(line, out, word);
+  return encodeElements<kReadingForm>(line, out, word);
+}
+
+template <bool kReadingForm>
+const char* encodeLines(std::string_view readAhead, const ConverterOptions& options, char*& out,
+                        int64_t& lines) {
+  const char* p = readAhead.data();
+  const char* end = p + readAhead.size();
+  while (p < end) {
+    const char* line = p;
+    char* o = out;
+    std::string_view word;
+    if (encodeRecordInline<kReadingForm>(p, options, o, word) != LineError::none || p == end ||
+        (*p == '\r' && p + 1 == end)) {
+      return line;
+    }
+    *o++ = static_cast<char>(dump::kLineEnd);
+    out = o;
+    ++lines;
+    p += *p == '\r' && p[1] == '\n' ? 2 : 1;
+  }
+  return end;
 }
 
 }  // namespace
@@ -186,25 +293,12 @@ size_t recordRoom(size_t count, size_t lines, const ConverterOptions& options) {
 
 LineError encodeRecord(const char*& line, const ConverterOptions& options, char*& out,
                        std::string_view& word) {
-  return encodeRecordInline(line, options, out, word);
+  return options.readingForm ? encodeRecordInline<true>(line, options, out, word)
+                             : encodeRecordInline<false>(line, options, out, word);
 }
 
 const char* encodeWholeLines(std::string_view readAhead, const ConverterOptions& options,
                              char*& out, int64_t& lines) {
-  const char* p = readAhead.data();
-  const char* end = p + readAhead.size();
-  while (p < end) {
-    const char* line = p;
-    char* o = out;
-    std::string_view word;
-    if (encodeRecordInline(p, options, o, word) != LineError::none || p == end ||
-        (*p == '\r' && p + 1 == end)) {
-      return line;
-    }
-    *o++ = static_cast<char>(dump::kLineEnd);
-    out = o;
-    ++lines;
-    p += *p == '\r' && p[1] == '\n' ? 2 : 1;
-  }
-  return end;
+  return options.readingForm ? encodeLines<true>(readAhead, options, out, lines)
+                             : encodeLines<false>(readAhead, options, out, lines);
 }

@@ -66,8 +66,9 @@ DUMP2000 = b'\x0a\x00\x74"HI"\r\x14\x00\x6e10\r\x00\xff'
 LIST = b'10 PRINT "HI"\r\n20 GOTO 10\r\n'
 USAGE = {
     "K": b"\nKALDEX Version 1.2 - Converts a text file To a Bally Basic binary dump\n\n  Usage:\n"
-         b"    KALDEX program.txt output.prg [-2K]\n    -2K:\n"
-         b"      write .prg as a 2000-baud recording instead of a 300-baud one.\n\n",
+         b"    KALDEX program.txt output.prg [-2K] [-s]\n    -2K:\n"
+         b"      write .prg as a 2000-baud recording instead of a 300-baud one.\n    -s:\n"
+         b"      read the listing as MORVIX shows it: capitals and symbols are commands.\n\n",
     "M": b"\nMORVIX Version 1.2 - Converts a Bally Basic binary dump to a text file\n\n  Usage:\n"
          b"    MORVIX program.prg output.txt [-e] [-n] [-v] [-2k]\n    -e:\n"
          b"      editable output, special characters and commands are converted to\n      lowercase"
@@ -148,6 +149,10 @@ ROWS = [
     Row("escape in path", "KM", "no\x1b[2Jsuch out", fails=b"Can't open file: no^[[2Jsuch\n\n"),
     Row("paths first", "K", "in -2K", b""),  # the first two parameters are always paths
     Row("-2K twice", "K", "in new -2k -2K", b"", file=DUMP2000),
+    # The listing as MORVIX shows it, with either option first, in either case, repeated.
+    Row("reading form", "K", "in new -S", b"", given=LIST, file=DUMP),
+    Row("reading form -2K", "K", "in new -s -2K", b"", given=LIST, file=DUMP2000),
+    Row("reading form -s twice", "K", "in new -2k -s -s", b"", given=LIST, file=DUMP2000),
     Row("unknown token", "K", "in new", given=b"10 print X\n20 Pr\x1b[2Jint\n30 goto 10\n",
         file=b"10 \x74X\r20 P",
         fails=b"Error: unknown token at line 2 - #r^[[2Jint#\n20 Pr^[[2Jint\n\n"),
