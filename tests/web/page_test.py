@@ -94,25 +94,28 @@ class Page(unittest.TestCase):
         result.unlink()
         return "", data
 
+    def keys(self, *keys):
+        self.element("#listing .cm-content").send_keys(*keys)
+
     def type(self, text):
-        self.element("#listing").clear()
-        self.element("#listing").send_keys(text)
+        self.editor("e.load('')")
+        self.keys(text)
 
     def editor(self, expression, *arguments):
-        """The value of a JavaScript expression of the editor e and arguments a."""
-        return self.browser.execute_script(f"const [e, ...a] = arguments; return {expression}",
-                                           self.element("#listing"), *arguments)
+        """The value of a JavaScript expression of the page's editor e and arguments a."""
+        return self.browser.execute_script(f"const e = editor, a = arguments; return {expression}",
+                                           *arguments)
 
     def test_what_converts_is_what_the_editor_holds(self):
         self.open("boxes.txt", BOXES)
-        self.assertEqual(BOXES.decode(), self.element("#listing").get_attribute("value"))
+        self.assertEqual(BOXES.decode(), self.editor("e.value"))
         dump = self.native(KALDEX, "boxes.txt", BOXES)
         self.assertEqual(dump, self.convert())
         self.assertTrue(self.text("#result").startswith('0000  31 30 20 69 0d 32 30 20 74 22 42 41 '
                                                         '4c 4c 59 20  10 i.20 t"BALLY \n0010'))
         self.browser.save_screenshot(SCREENSHOT)
-        self.element("#listing").send_keys(Keys.CONTROL, Keys.END, Keys.NULL, "220 goto 10")
-        edited = self.element("#listing").get_attribute("value").encode()
+        self.keys(Keys.CONTROL, Keys.END, Keys.NULL, "220 goto 10")
+        edited = self.editor("e.value").encode()
         self.assertEqual(self.native(KALDEX, "edited.txt", edited), self.convert())
         # Line ends of every kind, NUL, a byte-order mark and bytes that are not UTF-8, in a
         # word and in escapes, the editor holds as KALDEX reads them; controls in the echo.
@@ -136,40 +139,41 @@ class Page(unittest.TestCase):
                 ("10 print X\n99999 print", "-2K", " (BASIC line 99999)"),
                 ("10 print\nprint\n-0 X", "-2K", "")):
             self.element(f"[name=layout][value='{layout}']").click()
-            self.editor("(e.value = a[0], e.dispatchEvent(new Event('input')))", listing)
+            self.editor("e.rewrite(a[0])", listing)
             native = self.native(KALDEX, "listing.txt", listing.encode(), *layout.split())[0]
             self.assertEqual([native.split("\n")[0] + basic], self.entries()[:1], listing)
 
     def test_a_click_on_an_entry_selects_its_element(self):
         self.type("10 print \"HI\"\n20 X=😀\n30 goto hello\n40 print {7" + Keys.HOME)
         self.assertEqual(3, len(self.entries()))
-        self.assertEqual([36, 36], self.editor("[e.selectionStart, e.selectionEnd]"))
+        self.assertEqual([36, 36], self.editor("e.selection"))
         self.element("#errors li:nth-child(2) button").click()
-        self.assertEqual([30, 35], self.editor("[e.selectionStart, e.selectionEnd]"))
+        self.assertEqual([30, 35], self.editor("e.selection"))
 
     def test_the_gutter_numbers_rows_and_marks_those_in_error(self):
         self.type("10 print X\n20 X=÷\n30 print X\n40 goto hello\n50 print {7\n60 X=1")
         self.entries()
         self.assertEqual([("1", False), ("2", True), ("3", False), ("4", True), ("5", True),
                           ("6", False)], [(row.text, "error" in row.get_attribute("class"))
-                                          for row in self.browser.find_elements(By.CSS_SELECTOR,
-                                                                                "#gutter span")])
+                                          for row in self.browser.find_elements(
+                                              By.CSS_SELECTOR, ".cm-lineNumbers .cm-gutterElement")
+                                          if row.text])
 
     def test_an_old_error_disappears_once_mended(self):
         self.type("10 print X\n20 goto hello")
         self.assertIn("unknown token", self.convert()[0])
-        self.element("#listing").send_keys("10")  # over hello, which Convert selected
+        self.keys("10")  # over hello, which Convert selected
         self.assertEqual(["Converts to a dump of 13 bytes.", False], [
             self.text("#verdict"), self.element("#messages").is_displayed()])
 
     def test_convert_selects_the_element_in_error(self):
         # Line 300 of 600, on row 100 after 200 lines that NUL ends, is scrolled into view.
         before = "10 print X\0" * 200 + "10 print X\n" * 99
-        self.editor("e.value = a[0]", before + "20 Print\n" + "30 goto 10\n" * 300)
+        self.editor("e.load(a[0])", before + "20 Print\n" + "30 goto 10\n" * 300)
         self.convert()
         self.assertEqual([len(before) + 4, len(before) + 8, True], self.editor(
-            "[e.selectionStart, e.selectionEnd, (row => e.scrollTop < 99 * row && 100 * row < "
-            "e.scrollTop + e.clientHeight)(parseFloat(getComputedStyle(e).lineHeight))]"))
+            "[...e.selection, ((at, view) => at.top >= view.top && at.bottom <= view.bottom)("
+            "e.view.coordsAtPos(e.selection[0]), e.view.scrollDOM.getBoundingClientRect())]"))
 
     def test_the_reading_form_converts_with_the_control_on(self):
         self.element("#readingForm").click()
@@ -190,8 +194,8 @@ class Page(unittest.TestCase):
             self.element("#words").click()
             self.assertFalse(self.element("#readingForm").is_selected())
             self.assertEqual(("", dump), self.convert())
-            self.element("#listing").send_keys(Keys.CONTROL, "z")
-            self.wait(lambda: self.element("#listing").get_attribute("value").encode() ==
+            self.keys(Keys.CONTROL, "z")
+            self.wait(lambda: self.editor("e.value").encode() ==
                       reading.replace(b"\r\n", b"\n"))
 
     def test_lines_in_error_stay_as_they_are_written_as_words(self):
@@ -199,7 +203,7 @@ class Page(unittest.TestCase):
         self.element("#words").click()
         self.assertEqual(['10 print "HI"\n20 GOTO hello\n30 X=Amul B\n',
                           ["Error: unknown token at line 2 - #hello# (BASIC line 20)"]],
-                         [self.element("#listing").get_attribute("value"), self.entries()])
+                         [self.editor("e.value"), self.entries()])
 
     def test_reading_form_gets_hints_and_still_converts(self):
         self.type('10 PRINT "HI TO"\n20 IF KP=▲ GOTO 10;PRINTX')
