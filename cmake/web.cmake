@@ -12,7 +12,7 @@ target_link_libraries(page_programs PRIVATE converter lister)
 target_link_options(page_programs PRIVATE -sSINGLE_FILE=1 -sENVIRONMENT=web -sMODULARIZE=1
                     -sEXPORT_NAME=loadPrograms -sINVOKE_RUN=0 -sALLOW_MEMORY_GROWTH=1
                     -sEXPORTED_FUNCTIONS=_main,_malloc,_free
-                    -sEXPORTED_RUNTIME_METHODS=FS,callMain,UTF8ToString,HEAPU8)
+                    -sEXPORTED_RUNTIME_METHODS=FS,callMain,HEAPU8)
 
 # The page's editor: web/editor.js and the parts of CodeMirror it uses, bundled by esbuild into
 # one script. Both come from the npm registry at the versions of web/package-lock.json, installed

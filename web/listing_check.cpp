@@ -250,10 +250,15 @@ EMSCRIPTEN_KEEPALIVE const char* writeAsWords(const char* text, size_t size, int
   return report.c_str();
 }
 
+// The size of the answer of the last call, which may hold zero bytes (a listing's line ends).
+EMSCRIPTEN_KEEPALIVE size_t answerSize() {
+  return report.size();
+}
+
 // UTF-8 text as the programs show text from outside them (visibleText).
-EMSCRIPTEN_KEEPALIVE const char* shownText(const char* text) {
+EMSCRIPTEN_KEEPALIVE const char* shownText(const char* text, size_t size) {
   std::u16string decoded;
-  decodeUtf8(text, Utf8Errors::replace, decoded);
+  decodeUtf8(std::string_view(text, size), Utf8Errors::replace, decoded);
   report.clear();
   encodeUtf8(visibleText(decoded), report);
   return report.c_str();

@@ -199,9 +199,9 @@ class Page(unittest.TestCase):
                       reading.replace(b"\r\n", b"\n"))
 
     def test_lines_in_error_stay_as_they_are_written_as_words(self):
-        self.type('10 PRINT "HI"\n20 GOTO hello\n30 X=A×B\n')
+        self.editor("e.rewrite(a[0])", '10 PRINT "HI"\x0020 GOTO hello\n30 X=A×B\n')
         self.element("#words").click()
-        self.assertEqual(['10 print "HI"\n20 GOTO hello\n30 X=Amul B\n',
+        self.assertEqual(['10 print "HI"\x0020 GOTO hello\n30 X=Amul B\n',
                           ["Error: unknown token at line 2 - #hello# (BASIC line 20)"]],
                          [self.editor("e.value"), self.entries()])
 
