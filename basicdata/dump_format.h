@@ -14,9 +14,8 @@ namespace dump {
 
 constexpr int kNull = 0x00;  // special character "null"
 constexpr int kLineEnd = 0x0D;
-constexpr int kErase = 0x1F;           // special character "erase"
-constexpr int kFirstPrintable = 0x20;  // 0x20..0x5D are the ASCII characters of those codes
-constexpr int kLastPrintable = 0x5D;
+constexpr int kErase = 0x1F;               // special character "erase"
+constexpr int kLastPrintable = 0x5D;       // 0x20..0x5D are the ASCII characters of those codes
 constexpr int kFirstSpecial = 0x5E;        // arrows up, left, down, right; multiply; divide
 constexpr int kFirstLetterSpecial = 0x64;  // the special characters named a, b, c, d
 constexpr int kLastLetterSpecial = 0x67;

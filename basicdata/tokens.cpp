@@ -24,7 +24,6 @@ constexpr TokenEntry inputEntries[] = {
 // multiply and divide.
 constexpr std::u16string_view kSymbols[] = {u"\u25B2", u"\u25C4", u"\u25BC",
                                             u"\u25BA", u"\u00D7", u"\u00F7"};
-constexpr int kFirstSymbolCode = 0x5E;
 static_assert(std::size(kSymbols) == kSymbolCount);
 constexpr size_t kInputWords = std::size(inputEntries);
 
@@ -59,7 +58,7 @@ constexpr std::array<TextBuffer, kSymbolRows> symbolTexts = [] {
   for (size_t i = 0; i < kSymbolRows; ++i) {
     const TokenEntry& entry = inputEntries[kFirstSymbolRow + i];
     texts[i] = entry.code < dump::kFirstLetterSpecial
-                   ? textOf(kSymbols[entry.code - kFirstSymbolCode], false)
+                   ? textOf(kSymbols[entry.code - dump::kFirstSpecial], false)
                    : textOf(entry.text, entry.code >= dump::kFirstCommand);
   }
   return texts;
@@ -77,7 +76,7 @@ constexpr std::array<TokenEntry, N> entriesOf(const std::array<TextBuffer, N>& t
 constexpr std::array<TokenEntry, kInputWords> editableEntries = entriesOf(editableTexts, 0);
 constexpr std::array<TokenEntry, kSymbolRows> symbolEntries =
     entriesOf(symbolTexts, kFirstSymbolRow);
-static_assert(inputEntries[kFirstSymbolRow].code == kFirstSymbolCode &&
+static_assert(inputEntries[kFirstSymbolRow].code == dump::kFirstSpecial &&
                   inputEntries[kFirstSymbolRow + std::size(kSymbols)].code ==
                       dump::kFirstLetterSpecial,
               "the symbols follow null and erase, and a to d follow them");
@@ -151,7 +150,7 @@ constexpr TokenTable editableTable = {editableEntries.data(), editableEntries.si
 constexpr std::array<SymbolBytes, kSymbolCount> symbolBytes = [] {
   std::array<SymbolBytes, kSymbolCount> symbols = {};
   for (size_t i = 0; i < kSymbolCount; ++i)
-    symbols[i] = utf8Of(kSymbols[i], kFirstSymbolCode + static_cast<int>(i));
+    symbols[i] = utf8Of(kSymbols[i], dump::kFirstSpecial + static_cast<int>(i));
   return symbols;
 }();
 constexpr std::array<WordSlot, 1u << kWordSlotBits> wordSlots = wordIndex.slots;

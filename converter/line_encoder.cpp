@@ -140,9 +140,9 @@ LineError parseLineNumber(const char*& line, int& number) {
 namespace {
 
 // The bodies of encodeRecord, written out in the loop over the lines of a read-ahead: a call there
-// instead costs KALDEX 15-18% more instructions (callgrind, a 16 MiB listing: 156.2 M against
-// 132.1 M; with -2K 201.4 M against 175.1 M). Check with scripts/bench before folding one back
-// into a call.
+// instead costs KALDEX 15-19% more instructions (callgrind, a 16 MiB listing from scripts/bench's
+// generator: 157.9 M against 133.3 M; with -2K 200.9 M against 174.6 M). Check with scripts/bench
+// before folding one back into a call.
 // The reading form is compiled as a second body, so that the default one keeps its code.
 template <bool kReadingForm>
 inline LineError encodeElements(const char*& line, char*& out, std::string_view& word) {

@@ -35,6 +35,12 @@ constexpr size_t kEncodeSlack = 8;
 // out of range; it never wraps.
 LineError parseLineNumber(const char*& line, int& number);
 
+// The reading form reads a line as MORVIX lists it by default. Outside quotes (each '"' of a line
+// opens or closes one) a whole run of capitals that spells one of the 24 commands is that command,
+// with one blank after it; other runs stay letters. The six symbols are 0x5E..0x63 anywhere. A
+// word of the input table of two or more letters reads as in the editable form; otherwise a run of
+// lowercase letters that holds only a to d is their special characters, without a blank. All else
+// reads as in the editable form.
 struct ConverterOptions {
   bool baud2000 = false;     // -2K: a line number word before every record, the end marker last
   bool readingForm = false;  // -s: capitals and symbols are commands, as MORVIX lists them

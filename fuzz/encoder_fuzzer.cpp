@@ -1,5 +1,6 @@
 // KALDEX over arbitrary listing bytes, in both layouts: no crash, and a listing it accepts comes
-// back to the same dump after MORVIX -e -n -v (-2k) and KALDEX (-2K) again. The same bytes as a
+// back to the same dump after MORVIX -e -n -v (-2k) and KALDEX (-2K) again; with -s too when it
+// holds nothing that -s reads otherwise. The same bytes as a
 // command line and as numeric escapes: decoded for a parameter they encode back unchanged, words
 // split from a command line split the same from one rebuilt of them, and each "{...}" is the
 // number a plain reading of its text gives, modulo 256.
@@ -23,6 +24,29 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 namespace {
 
+// Whether the reading form has nothing to read otherwise: outside quotes and escapes no capital,
+// and no word a to d (a letter a to d before a blank or a line end, and after no lower-case
+// letter).
+bool readsAlike(std::string_view listing) {
+  bool quoted = false;
+  for (size_t i = 0; i < listing.size(); ++i) {
+    char c = listing[i];
+    if (c == '{') {
+      i = std::min(listing.find_first_of(std::string_view("}\r\n\0", 4), i), listing.size() - 1);
+      c = listing[i];
+    }
+    if (isLineEnd(c) || c == '"') {
+      quoted = c == '"' && !quoted;
+    } else if ((c >= 'A' && c <= 'Z' && !quoted) ||
+               (c >= 'a' && c <= 'd' &&
+                (i + 1 == listing.size() || listing[i + 1] == ' ' || isLineEnd(listing[i + 1])) &&
+                (i == 0 || listing[i - 1] < 'a' || listing[i - 1] > 'z'))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 void checkRoundTrip(std::string_view listing, bool baud2000) {
   ConversionEnd end = ConversionEnd::readError;
   std::string dump =
@@ -30,6 +54,13 @@ void checkRoundTrip(std::string_view listing, bool baud2000) {
   require(end == ConversionEnd::finished || end == ConversionEnd::listingError,
           "only a listing error stops a conversion in memory");
   if (end != ConversionEnd::finished) return;
+  if (readsAlike(listing)) {
+    std::string read = runInMemory({std::string(listing)}, [&] {
+      end = convertListing({.baud2000 = baud2000, .readingForm = true});
+    });
+    require(end == ConversionEnd::finished && read == dump,
+            "a listing with nothing for -s to read otherwise converts alike with it");
+  }
   require(baud2000 ? dump.size() >= 2 && dump.compare(dump.size() - 2, 2, "\x00\xFF", 2) == 0
                    : dump.empty() || dump.back() == '\r',
           "an accepted listing gives whole lines, in 2000 baud closed by the end marker");
@@ -65,10 +96,10 @@ void checkText(std::string_view bytes) {
   std::u16string line;
   for (const std::u16string& word : words) {
     // Only a bare word can hold a quote, and a bare word holds no blank and starts with no quote.
-    bool bare = word.find(u'"') != std::u16string::npos;
-    require(!bare || (word.find(u' ') == std::u16string::npos && word[0] != u'"'),
+    bool holdsQuote = word.find(u'"') != std::u16string::npos;
+    require(!holdsQuote || (word.find(u' ') == std::u16string::npos && word[0] != u'"'),
             "a word with a quote in it is bare");
-    line += (line.empty() ? u"" : u" ") + (bare ? word : u'"' + word + u'"');
+    line += (line.empty() ? u"" : u" ") + (holdsQuote ? word : u'"' + word + u'"');
   }
   require(splitCommandLine(line) == words, "a rebuilt command line splits the same");
 

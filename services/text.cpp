@@ -48,8 +48,6 @@ bool isLowSurrogate(char16_t unit) {
   return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-}  // namespace
-
 char16_t upperOf(char16_t unit) {
   if (unit < 0x80) return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 0x20) : unit;
   return mapCase(kUpperRanges, unit);
@@ -59,6 +57,8 @@ char16_t lowerOf(char16_t unit) {
   if (unit < 0x80) return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + 0x20) : unit;
   return mapCase(kLowerRanges, unit);
 }
+
+}  // namespace
 
 std::u16string toUpper(std::u16string_view text) {
   std::u16string result(text);

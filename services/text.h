@@ -14,8 +14,6 @@
 // characters without case (digits, signs, arrows) stay as they are.
 std::u16string toUpper(std::u16string_view text);
 std::u16string toLower(std::u16string_view text);
-char16_t upperOf(char16_t unit);
-char16_t lowerOf(char16_t unit);
 
 // The most bytes formatDecimal writes: a minus sign and the 19 digits of the most negative value.
 constexpr size_t kMaxDecimalLength = 20;

@@ -90,6 +90,34 @@ READ = b"An error occurred while reading the input file: /proc/self/mem\n\n"
 PIPE, NULL, CLOSED = subprocess.PIPE, "/dev/null", None  # standard inputs, or a file of the folder
 LONG = b'10 print "OK"\n10 print ' + b"\x01" * (16 << 20) + b"\n"
 
+COMMANDS = (b"LIST CLEAR RUN NEXT LINE IF GOTO GOSUB RETURN BOX FOR INPUT PRINT STEP RND TO DATA "
+            b"CIRCLE POINT DEFAULT SHOW SNAP ZERO SCROLL").split()
+
+
+def unambiguous_line(rand, viper_soft, baud2000):
+    """A random record whose listing for reading KALDEX -s reads back: no null, erase or "?",
+    no command inside quotes, and outside them no capital right before a command and no run of
+    capitals that spells one. Runs of capitals near a command's name are frequent."""
+    last = 0x7F if viper_soft else 0x77
+    while True:
+        codes = b""
+        for _ in range(rand.randrange(12)):
+            codes += rand.choice([bytes([rand.randrange(0x68, last + 1)]), b'"', b" ",
+                                  rand.choice(COMMANDS)[rand.randrange(2):] + rand.choice(b" AX")
+                                  .to_bytes(1, "little")[:rand.randrange(2)],
+                                  bytes([rand.randrange(0x20, 0x68)])])
+        quoted, run, fine = False, b"", True
+        for code in codes + b"\r":
+            if 0x41 <= code <= 0x5A and not quoted:
+                run += bytes([code])
+                continue
+            fine &= run not in COMMANDS and not (code >= 0x68 and (run or quoted))
+            quoted, run = quoted ^ (code == 0x22), b""
+        if fine:
+            number = rand.choice([rand.randrange(-32768, -256), rand.randrange(-255, 32768)])
+            return (number.to_bytes(2, "little", signed=True) if baud2000 else b"") + codes + b"\r"
+
+
 @dataclass(frozen=True)
 class Row:
     """A run of each program named (K, M) with args in a folder of test files: what it shows
@@ -247,6 +275,29 @@ class Programs(unittest.TestCase):
                 self.assertEqual((0, Q + b"Y\n"), run(MORVIX, lister, folder))
                 self.assertEqual((0, Q + b"Y\n"), run(KALDEX, ["list", "back"] + options, folder))
                 self.assertTrue(dump == Path(folder, "back").read_bytes(), "round trip differs")
+
+    def test_reading_form_round_trips(self):
+        # 1,000 random dumps that list unambiguously, in each form that MORVIX lists for reading,
+        # come back from KALDEX -s with the same bytes. Each line is read on its own, so one run
+        # takes the dumps of a form one after the other.
+        rand = random.Random(31)
+        for lister in ([], ["-v"], ["-2k"], ["-2k", "-v"]):
+            dumps = set()
+            while len(dumps) < 1000:
+                dumps.add(b"".join(unambiguous_line(rand, "-v" in lister, "-2k" in lister)
+                                   for _ in range(rand.randrange(1, 5))))
+            dumps = sorted(dumps)
+            end = b"\0\xff" if lister[:1] == ["-2k"] else b""
+            with self.subTest(lister), tempfile.TemporaryDirectory() as folder:
+                make(folder, dump=b"".join(dumps) + end)
+                self.assertEqual((0, b""), run(MORVIX, ["dump", "list"] + lister, folder))
+                self.assertEqual((0, b""),
+                                 run(KALDEX, ["list", "back", "-s"] + ["-2K"] * bool(end), folder))
+                back, at = Path(folder, "back").read_bytes(), 0
+                for dump in dumps:  # the first dump that differs
+                    self.assertEqual(dump, back[at:at + len(dump)])
+                    at += len(dump)
+                self.assertEqual(end, back[at:])
 
     def test_permissions_of_an_unprivileged_user(self):
         # The other user runs a copy of the program, as it may not reach the checkout.
