@@ -134,7 +134,8 @@ class Page(unittest.TestCase):
     def test_the_first_error_listed_is_the_one_kaldex_prints(self):
         for listing, layout, basic in (
                 ("10 print X\n20 print \x01\n30 hello", "", " (BASIC line 20)"),
-                ("\ufeff10 print X", "", ""), ("10 goto 10\x0020 PRINT ▲\n30 X", "", " (BASIC line 20)"),
+                ("\ufeff10 print X", "", ""),
+                ("10 goto 10\x0020 PRINT ▲\n30 X", "", " (BASIC line 20)"),
                 ('1 print "{65}"\n2 X={$4', "", " (BASIC line 2)"),
                 ("10 print X\n99999 print", "-2K", " (BASIC line 99999)"),
                 ("10 print\nprint\n-0 X", "-2K", "")):
