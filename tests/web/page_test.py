@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The page in headless Chromium, as a user opens it from disk, against the native programs: the
-listing in the editor, converted as edited; the live check, its hints and the failing line
-selected; a dump edited as a listing and back; a file changed on disk; a 20 MiB listing. Every
+listing in the editor, converted as edited; the live check with every error, its gutter and
+hints, the failing element selected; the reading form converted and written as words; a dump
+edited as a listing and back; a file changed on disk; a 20 MiB listing. Every
 test also checks that the page asks for nothing beyond itself and leaves the browser log clean.
 
 Usage: page_test.py PAGE KALDEX MORVIX EXAMPLES SCREENSHOT   (Debian's python3-selenium)
@@ -93,25 +94,28 @@ class Page(unittest.TestCase):
         result.unlink()
         return "", data
 
+    def keys(self, *keys):
+        self.element("#listing .cm-content").send_keys(*keys)
+
     def type(self, text):
-        self.element("#listing").clear()
-        self.element("#listing").send_keys(text)
+        self.editor("e.load('')")
+        self.keys(text)
 
     def editor(self, expression, *arguments):
-        """The value of a JavaScript expression of the editor e and arguments a."""
-        return self.browser.execute_script(f"const [e, ...a] = arguments; return {expression}",
-                                           self.element("#listing"), *arguments)
+        """The value of a JavaScript expression of the page's editor e and arguments a."""
+        return self.browser.execute_script(f"const e = editor, a = arguments; return {expression}",
+                                           *arguments)
 
     def test_what_converts_is_what_the_editor_holds(self):
         self.open("boxes.txt", BOXES)
-        self.assertEqual(BOXES.decode(), self.element("#listing").get_attribute("value"))
+        self.assertEqual(BOXES.decode(), self.editor("e.value"))
         dump = self.native(KALDEX, "boxes.txt", BOXES)
         self.assertEqual(dump, self.convert())
         self.assertTrue(self.text("#result").startswith('0000  31 30 20 69 0d 32 30 20 74 22 42 41 '
                                                         '4c 4c 59 20  10 i.20 t"BALLY \n0010'))
         self.browser.save_screenshot(SCREENSHOT)
-        self.element("#listing").send_keys(Keys.CONTROL, Keys.END, Keys.NULL, "220 goto 10")
-        edited = self.element("#listing").get_attribute("value").encode()
+        self.keys(Keys.CONTROL, Keys.END, Keys.NULL, "220 goto 10")
+        edited = self.editor("e.value").encode()
         self.assertEqual(self.native(KALDEX, "edited.txt", edited), self.convert())
         # Line ends of every kind, NUL, a byte-order mark and bytes that are not UTF-8, in a
         # word and in escapes, the editor holds as KALDEX reads them; controls in the echo.
@@ -123,30 +127,90 @@ class Page(unittest.TestCase):
         self.element("[value='-e']").click()
         self.assertEqual(self.native(MORVIX, "boxes.prg", dump[1], "-e"), self.convert())
 
-    def test_live_check_and_the_failing_line(self):
-        listing = "10 print X\n20 goto 10\n30 X=hello"
-        native = self.native(KALDEX, "listing.txt", listing.encode())[0]
-        self.type(listing + Keys.HOME)
-        typed = time.monotonic()
-        self.wait(lambda: self.text("#check") + "\n" == native, 2)
-        print(f"live check shown {time.monotonic() - typed:.2f} s after the last key")
-        self.assertEqual([22, 22], self.editor("[e.selectionStart, e.selectionEnd]"))
-        self.convert()
-        self.assertEqual([22, 32], self.editor("[e.selectionStart, e.selectionEnd]"))
+    def entries(self):
+        self.wait(lambda: self.element("#check").get_attribute("aria-busy") is None)
+        return [item.text for item in self.browser.find_elements(By.CSS_SELECTOR, "#errors li")]
+
+    def test_the_first_error_listed_is_the_one_kaldex_prints(self):
+        for listing, layout, basic in (
+                ("10 print X\n20 print \x01\n30 hello", "", " (BASIC line 20)"),
+                ("\ufeff10 print X", "", ""),
+                ("10 goto 10\x0020 PRINT ▲\n30 X", "", " (BASIC line 20)"),
+                ('1 print "{65}"\n2 X={$4', "", " (BASIC line 2)"),
+                ("10 print X\n99999 print", "-2K", " (BASIC line 99999)"),
+                ("10 print\nprint\n-0 X", "-2K", "")):
+            self.element(f"[name=layout][value='{layout}']").click()
+            self.editor("e.rewrite(a[0])", listing)
+            native = self.native(KALDEX, "listing.txt", listing.encode(), *layout.split())[0]
+            self.assertEqual([native.split("\n")[0] + basic], self.entries()[:1], listing)
+
+    def test_a_click_on_an_entry_selects_its_element(self):
+        self.type("10 print \"HI\"\n20 X=😀\n30 goto hello\n40 print {7" + Keys.HOME)
+        self.assertEqual(3, len(self.entries()))
+        self.assertEqual([36, 36], self.editor("e.selection"))
+        self.element("#errors li:nth-child(2) button").click()
+        self.assertEqual([30, 35], self.editor("e.selection"))
+
+    def test_the_gutter_numbers_rows_and_marks_those_in_error(self):
+        self.type("10 print X\n20 X=÷\n30 print X\n40 goto hello\n50 print {7\n60 X=1")
+        self.entries()
+        rows = self.browser.find_elements(By.CSS_SELECTOR, ".cm-lineNumbers .cm-gutterElement")
+        self.assertEqual(["1", "2*", "3", "4*", "5*", "6"], [
+            row.text + "*" * ("error" in row.get_attribute("class")) for row in rows if row.text])
+
+    def test_an_old_error_disappears_once_mended(self):
+        self.type("10 print X\n20 goto hello")
+        self.assertIn("unknown token", self.convert()[0])
+        self.keys("10")  # over hello, which Convert selected
+        self.assertEqual(["Converts to a dump of 13 bytes.", False], [
+            self.text("#verdict"), self.element("#messages").is_displayed()])
+
+    def test_convert_selects_the_element_in_error(self):
         # Line 300 of 600, on row 100 after 200 lines that NUL ends, is scrolled into view.
         before = "10 print X\0" * 200 + "10 print X\n" * 99
-        self.editor("e.value = a[0]", before + "20 Print\n" + "30 goto 10\n" * 300)
+        self.editor("e.load(a[0])", before + "20 Print\n" + "30 goto 10\n" * 300)
         self.convert()
-        self.assertEqual([len(before), len(before) + 8, True], self.editor(
-            "[e.selectionStart, e.selectionEnd, (row => e.scrollTop < 99 * row && 100 * row < "
-            "e.scrollTop + e.clientHeight)(parseFloat(getComputedStyle(e).lineHeight))]"))
+        self.assertEqual([len(before) + 4, len(before) + 8, True], self.editor(
+            "[...e.selection, ((at, view) => at.top >= view.top && at.bottom <= view.bottom)("
+            "e.view.coordsAtPos(e.selection[0]), e.view.scrollDOM.getBoundingClientRect())]"))
+
+    def reading_forms(self):
+        """In each layout, the dump of boxes.txt and its MORVIX listing, opened in the page."""
+        for layout in ("", "-2K"):
+            dump = self.native(KALDEX, "boxes.txt", BOXES, *layout.split())[1]
+            reading = self.native(MORVIX, "boxes.prg", dump, *["-2k"][:len(layout)])[1]
+            self.open(f"reading{layout}.txt", reading)
+            self.element(f"[name=layout][value='{layout}']").click()
+            yield dump, reading
+
+    def test_the_reading_form_converts_with_the_control_on(self):
+        self.element("#readingForm").click()
+        for dump, _ in self.reading_forms():
+            self.assertEqual(("", dump), self.convert())
+
+    def test_written_as_words_it_converts_without_the_control_and_ctrl_z_takes_it_back(self):
+        for dump, reading in self.reading_forms():
+            self.element("#readingForm").click()
+            self.element("#words").click()
+            self.assertFalse(self.element("#readingForm").is_selected())
+            self.assertEqual(("", dump), self.convert())
+            self.keys(Keys.CONTROL, "z")
+            self.wait(lambda: self.editor("e.value").encode() == reading.replace(b"\r\n", b"\n"))
+
+    def test_lines_in_error_stay_as_they_are_written_as_words(self):
+        self.editor("e.rewrite(a[0])", '10 PRINT "HI"\x0020 GOTO hello\n30 X=A×B\n')
+        self.element("#words").click()
+        self.assertEqual(['10 print "HI"\x0020 GOTO hello\n30 X=Amul B\n',
+                          ["Error: unknown token at line 2 - #hello# (BASIC line 20)"]],
+                         [self.editor("e.value"), self.entries()])
 
     def test_reading_form_gets_hints_and_still_converts(self):
         self.type('10 PRINT "HI TO"\n20 IF KP=▲ GOTO 10;PRINTX')
         self.wait(lambda: self.element("#hintsPart").is_displayed())
         self.assertEqual(["line 10: write print for PRINT", "line 20: write if for IF",
-                          "line 20: write up for ▲", "line 20: write goto for GOTO"],
-                         [item.text for item in self.browser.find_elements(By.CSS_SELECTOR, "li")])
+                          'line 20: write "up " for ▲', "line 20: write goto for GOTO"],
+                         [item.text for item in self.browser.find_elements(By.CSS_SELECTOR,
+                                                                           "#hints li")])
         self.type('10 PRINT "HI"')
         self.assertEqual(self.native(KALDEX, "listing.txt", b'10 PRINT "HI"'), self.convert())
 
