@@ -18,8 +18,8 @@
 #include "converter/line_encoder.h"
 #include "converter/listing_conversion.h"
 #include "lister/renderer.h"
+#include "platform/memory_bounds.h"
 #include "services/files.h"
-#include "services/memory_bounds.h"
 #include "services/text.h"
 
 namespace {
