@@ -331,8 +331,8 @@ std::u16string visibleText(std::u16string_view text, ShownMarks& marks) {
     if (c >= 0x80 && c <= 0x9F) {
       shown += u"M-";
       c = static_cast<char16_t>(c - 0x80);
-      count = ShownMarks::kNoBase;
     }
+    // A mark after a control would be seen on the letter of its caret form.
     if (c < 0x20 || c == 0x7F) {
       shown += u'^';
       c ^= 0x40;
