@@ -99,9 +99,10 @@ const HeldFile* heldFor(int fd) {
   return nullptr;
 }
 
+// A standard input whose status cannot be learned may be the input file: it counts as held.
 bool standardInputIsHeld() {
   struct stat status;
-  return standardInputStatus(status) && isHeld(status);
+  return !standardInputStatus(status) || isHeld(status);
 }
 
 // ---- Run and console ----
