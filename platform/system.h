@@ -43,7 +43,8 @@ enum class KeyRead {
 // answer at once without Enter and are not echoed by the terminal; its settings are put back by
 // endKeyInput, and also before any signal ends or stops the process meanwhile, and the key mode
 // is applied again when a stopped process goes on. Keys never come from a file this program
-// holds open: when the standard input is the input file itself, readKey gives closed at once.
+// holds open: when the standard input is the input file itself, or the system cannot tell that
+// it is not, readKey gives closed at once.
 void beginKeyInput();
 KeyRead readKey(std::u16string& key);
 void endKeyInput();

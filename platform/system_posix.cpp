@@ -235,8 +235,9 @@ void delayMs(int milliseconds) {
 
 void beginKeyInput() {
   keys.count = 0;
+  // A standard input whose status cannot be learned may be the input file: it counts as held.
   struct stat status;
-  keys.ended = fstat(STDIN_FILENO, &status) == 0 && isHeld(status);
+  keys.ended = fstat(STDIN_FILENO, &status) != 0 || isHeld(status);
   keysFromTerminal =
       !keys.ended && isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
   if (!keysFromTerminal) return;

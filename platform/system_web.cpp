@@ -80,7 +80,7 @@ void delayMs(int milliseconds) {
 void beginKeyInput() {
   keys.count = 0;
   struct stat status;
-  keys.ended = stat("/dev/stdin", &status) == 0 && isHeld(status);
+  keys.ended = stat("/dev/stdin", &status) != 0 || isHeld(status);  // unknown counts as held
 }
 
 void endKeyInput() {}

@@ -183,17 +183,27 @@ bool closeHandle(intptr_t handle) {
   return CloseHandle(handleOf(handle)) != 0;
 }
 
-bool sameFile(HANDLE one, HANDLE other) {
-  BY_HANDLE_FILE_INFORMATION a;
-  BY_HANDLE_FILE_INFORMATION b;
-  return GetFileInformationByHandle(one, &a) && GetFileInformationByHandle(other, &b) &&
-         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
+// The identity of a file: false when the system cannot tell it (Wine tells none for a file that
+// its standard input has from a redirect on the Unix side).
+bool identityOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& identity) {
+  return GetFileInformationByHandle(file, &identity) != 0;
 }
 
+// Only a disk file can be one held here: a pipe or a character device (the console, NUL) is never
+// compared. A standard input of any other type, or one whose identity or that of a held file is
+// unknown, counts as held, so that keys never come from what may be the input file itself.
 bool standardInputIsHeld() {
+  DWORD type = GetFileType(standardInput);
+  if (type == FILE_TYPE_PIPE || type == FILE_TYPE_CHAR || heldCount == 0) return false;
+  BY_HANDLE_FILE_INFORMATION input;
+  if (!identityOf(standardInput, input)) return true;
   for (int i = 0; i < heldCount; ++i) {
-    if (sameFile(standardInput, held[i])) return true;
+    BY_HANDLE_FILE_INFORMATION file;
+    if (!identityOf(held[i], file) || (file.dwVolumeSerialNumber == input.dwVolumeSerialNumber &&
+                                       file.nFileIndexHigh == input.nFileIndexHigh &&
+                                       file.nFileIndexLow == input.nFileIndexLow)) {
+      return true;
+    }
   }
   return false;
 }

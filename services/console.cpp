@@ -67,11 +67,12 @@ void printPart(std::u16string_view text) {
 void printShownLine(std::u16string_view before, std::string_view bytes, std::u16string_view after) {
   std::u16string line(before);
   std::u16string units;
+  ShownMarks marks;
   for (;;) {
     size_t size = utf8PieceLength(bytes, kShownPieceBytes);
     units.clear();
     decodeUtf8(bytes.substr(0, size), Utf8Errors::replace, units);
-    line += visibleText(units);
+    line += visibleText(units, marks);
     bytes.remove_prefix(size);
     if (bytes.empty()) break;
     printPart(line);

@@ -29,7 +29,6 @@ char16_t mapCase(const CaseRange (&ranges)[N], char16_t unit) {
   return static_cast<char16_t>(unit + range.delta);
 }
 
-
 char16_t upperOf(char16_t unit) {
   if (unit < 0x80) return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 0x20) : unit;
   return mapCase(kUpperRanges, unit);
@@ -112,21 +111,34 @@ size_t utf8PieceLength(std::string_view bytes, size_t limit) {
 
 namespace {
 
+// How visibleText shows a character that is no control.
+enum ShownAs : uint8_t {
+  kAsItIs,
+  kByName,
+  kMark,  // a combining mark: as it is on a visible character, by name where it carries none
+};
+
 // Code points first..last.
-struct CodeRange {
+struct ShownRange {
   char32_t first;
   char32_t last;
+  ShownAs as;
 };
 
 #include "services/invisible_table.inc"
 
-bool isInvisible(char32_t code) {
-  const CodeRange* begin = std::begin(kInvisibleRanges);
+// A visible character carries at most this many combining marks as they are: two are enough for
+// a letter of most scripts written decomposed (U+1EC7 is e, U+0323 and U+0302), while a pile of
+// marks can cover the text around it.
+constexpr int kMostMarksShown = 2;
+
+ShownAs shownAs(char32_t code) {
+  const ShownRange* begin = std::begin(kShownRanges);
   // The first range that starts after code; the one before it is the only candidate.
-  const CodeRange* next =
-      std::upper_bound(begin, std::end(kInvisibleRanges), code,
-                       [](char32_t c, const CodeRange& range) { return c < range.first; });
-  return next != begin && code <= next[-1].last;
+  const ShownRange* next =
+      std::upper_bound(begin, std::end(kShownRanges), code,
+                       [](char32_t c, const ShownRange& range) { return c < range.first; });
+  return next != begin && code <= next[-1].last ? next[-1].as : kAsItIs;
 }
 
 // Appends "<U+", code in four or more uppercase hexadecimal digits, and ">".
@@ -143,25 +155,33 @@ void appendCodeName(char32_t code, std::u16string& out) {
 }  // namespace
 
 std::u16string visibleText(std::u16string_view text) {
+  ShownMarks marks;
+  return visibleText(text, marks);
+}
+
+std::u16string visibleText(std::u16string_view text, ShownMarks& marks) {
   std::u16string shown;
+  shown.reserve(text.size());
+  int count = marks.count;
   size_t size = text.size();
   for (size_t i = 0; i < size; ++i) {
     char16_t unit = text[i];
     // A surrogate pair is one character, and its low surrogate no escaped byte.
-    if (isHighSurrogate(unit) && i + 1 < size && isLowSurrogate(text[i + 1])) {
-      char32_t code = codePointOf(unit, text[i + 1]);
-      if (isInvisible(code)) {
-        appendCodeName(code, shown);
-      } else {
-        shown += unit;
-        shown += text[i + 1];
-      }
-      ++i;
+    bool pair = isHighSurrogate(unit) && i + 1 < size && isLowSurrogate(text[i + 1]);
+    char32_t code = pair ? codePointOf(unit, text[i + 1]) : unit;
+    // Below the table's first character, ASCII included, only the controls need a look.
+    ShownAs as = code >= kShownRanges[0].first ? shownAs(code) : kAsItIs;
+    if (as == kMark && (count == ShownMarks::kNoBase || count >= kMostMarksShown)) as = kByName;
+    if (as == kByName) {
+      appendCodeName(code, shown);
+      count = ShownMarks::kNoBase;
+      i += pair;
       continue;
     }
-    // Below the table's first character, ASCII included, only the controls need a look.
-    if (unit >= kInvisibleRanges[0].first && isInvisible(unit)) {
-      appendCodeName(unit, shown);
+    count = as == kMark ? count + 1 : 0;
+    if (pair) {
+      shown += unit;
+      shown += text[++i];
       continue;
     }
     // An escaped byte counts as the control of its value: in some terminals a lone byte 0x9B
@@ -172,11 +192,14 @@ std::u16string visibleText(std::u16string_view text) {
       shown += u"M-";
       c = static_cast<char16_t>(c - 0x80);
     }
+    // A mark after a control would be seen on the letter of its caret form.
     if (c < 0x20 || c == 0x7F) {
       shown += u'^';
       c ^= 0x40;
+      count = ShownMarks::kNoBase;
     }
     shown += c;
   }
+  marks.count = count;
   return shown;
 }

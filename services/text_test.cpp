@@ -29,15 +29,26 @@ TEST(Text, VisibleTextShowsControlsInCaretNotation) {
 }
 
 TEST(Text, VisibleTextNamesInvisibleCharacters) {
-  // Named: a byte-order mark, spaces but the blank, bidi controls, a separator, a tag by its pair.
-  // As they are: visible neighbours, a pair whose low unit looks like an escaped byte, a lone one.
+  // Named: a byte-order mark, spaces but the blank, bidi controls, a separator, a tag by its pair,
+  // a Hangul filler, a joiner, variation selectors, the braille blank, marks on nothing (the start,
+  // a control, a name) or past two on a base. As they are: visible neighbours, a pair whose low
+  // unit looks like an escaped byte, a lone one, two marks on a base (a pair, the blank too).
   const std::u16string cases[][2] = {
       {u"\xFEFFX\xA0 \x2010\x200F\x202E", u"<U+FEFF>X<U+00A0> \x2010<U+200F><U+202E>"},
       {u"\xE9\x2028\xDB40\xDC01", u"\xE9<U+2028><U+E0001>"},
       {u"\xD800\xDC80\x1B\x9B\xDC9B\xD83D", u"\xD800\xDC80^[M-^[M-^[\xD83D"},
+      {u"X\u3164Ya\u034F\u0302\u2764\uFE0F\xDB40\xDDEF\x2800",
+       u"X<U+3164>Ya<U+034F><U+0302>\u2764<U+FE0F><U+E01EF><U+2800>"},
+      {u"\u0301e\u0323\u0302\u0301\u0300a\u0323\u0302 \u20DD",
+       u"<U+0301>e\u0323\u0302<U+0301><U+0300>a\u0323\u0302 \u20DD"},
+      {u"a\t\u0301a\x9B\u0302\xD834\xDD67\xD801\xDC28\xD834\xDD67\u20DD\u0301",
+       u"a^I<U+0301>aM-^[<U+0302><U+1D167>\xD801\xDC28\xD834\xDD67\u20DD<U+0301>"},
   };
   for (const auto& [text, shown] : cases)
     EXPECT_EQ(shown, visibleText(text));
+  ShownMarks marks;  // a text in pieces: the marks on a base are counted across them
+  EXPECT_EQ(u"e\u0301", visibleText(u"e\u0301", marks));
+  EXPECT_EQ(u"\u0302<U+0303>", visibleText(u"\u0302\u0303", marks));
 }
 
 TEST(Text, Utf8PiecesDecodeAsTheWhole) {
