@@ -170,21 +170,6 @@ TEST(LineEncoder, AnErrorLeavesTheLineAtTheElementInError) {
   }
 }
 
-TEST(ListingConversion, ErrorMessageIsTheReportsFirstLine) {
-  const std::tuple<LineError, int64_t, std::string, std::u16string> cases[] = {
-      {LineError::none, 1, "", u""},
-      {LineError::invalidCharacter, 3, "", u"Error: invalid character at line 3"},
-      {LineError::unknownToken, 20, "r\x1B[2J\xC3",
-       u"Error: unknown token at line 20 - #r^[[2J\uFFFD#"},
-      {LineError::missingBrace, 1, "",
-       u"Error: got to end of line without finding right brace to match left brace at line 1"},
-      {LineError::missingLineNumber, 4, "", u"Error: missing line number at line 4"},
-      {LineError::lineNumberOutOfRange, 5, "", u"Error: line number out of range at line 5"},
-  };
-  for (const auto& [error, number, word, message] : cases)
-    EXPECT_TRUE(message == errorMessage(error, number, word)) << number;
-}
-
 TEST(ListingConversion, StopsAtTheFirstFailedWrite) {
   // Output that cannot be written: the conversion ends at the write that fails, before the read
   // error of the next block, the error of the line, or the end marker after it.
