@@ -252,9 +252,9 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
 }
 
 template <bool kReadingForm>
-inline LineError encodeRecordInline(const char*& line, const ConverterOptions& options, char*& out,
+inline LineError encodeRecordInline(const char*& line, bool baud2000, char*& out,
                                     std::string_view& word) {
-  if (options.baud2000) {
+  if (baud2000) {
     int number = 0;
     LineError error = parseLineNumber(line, number);
     if (error != LineError::none) return error;
@@ -265,15 +265,14 @@ inline LineError encodeRecordInline(const char*& line, const ConverterOptions& o
 }
 
 template <bool kReadingForm>
-const char* encodeLines(std::string_view readAhead, const ConverterOptions& options, char*& out,
-                        int64_t& lines) {
+const char* encodeLines(std::string_view readAhead, bool baud2000, char*& out, int64_t& lines) {
   const char* p = readAhead.data();
   const char* end = p + readAhead.size();
   while (p < end) {
     const char* line = p;
     char* o = out;
     std::string_view word;
-    if (encodeRecordInline<kReadingForm>(p, options, o, word) != LineError::none || p == end ||
+    if (encodeRecordInline<kReadingForm>(p, baud2000, o, word) != LineError::none || p == end ||
         (*p == '\r' && p + 1 == end)) {
       return line;
     }
@@ -293,12 +292,12 @@ size_t recordRoom(size_t count, size_t lines, const ConverterOptions& options) {
 
 LineError encodeRecord(const char*& line, const ConverterOptions& options, char*& out,
                        std::string_view& word) {
-  return options.readingForm ? encodeRecordInline<true>(line, options, out, word)
-                             : encodeRecordInline<false>(line, options, out, word);
+  return options.readingForm ? encodeRecordInline<true>(line, options.baud2000, out, word)
+                             : encodeRecordInline<false>(line, options.baud2000, out, word);
 }
 
 const char* encodeWholeLines(std::string_view readAhead, const ConverterOptions& options,
                              char*& out, int64_t& lines) {
-  return options.readingForm ? encodeLines<true>(readAhead, options, out, lines)
-                             : encodeLines<false>(readAhead, options, out, lines);
+  return options.readingForm ? encodeLines<true>(readAhead, options.baud2000, out, lines)
+                             : encodeLines<false>(readAhead, options.baud2000, out, lines);
 }
