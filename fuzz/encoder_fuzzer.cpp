@@ -86,6 +86,37 @@ uint64_t plainNumber(std::string_view text) {
   return negative ? 0 - value : value;
 }
 
+// An error leaves the first line of bytes at the element in error, in every way of reading it.
+void checkErrorPlace(std::string_view bytes) {
+  std::string line(bytes.substr(0, bytes.find_first_of(std::string_view("\r\n\0", 3))));
+  line.append(kLinePadding + 1, '\0');
+  std::string out(line.size() + kEncodeSlack + 1, '\0');
+  for (int way = 0; way < 4; ++way) {
+    const char* at = line.data();
+    char* end = out.data();
+    std::string_view word;
+    switch (encodeRecord(at, {.baud2000 = (way & 1) != 0, .readingForm = way > 1}, end, word)) {
+      case LineError::none:
+        break;
+      case LineError::invalidCharacter: {
+        auto c = static_cast<unsigned char>(*at);
+        require((c < 31 && !isLineEnd(c)) || c > 127, "an invalid character is where it stops");
+        break;
+      }
+      case LineError::unknownToken:
+        require(!word.empty() && word.data() == at, "an unknown word is where it stops");
+        break;
+      case LineError::missingBrace:
+        require(*at == '{', "a brace without its match is where it stops");
+        break;
+      case LineError::missingLineNumber:
+      case LineError::lineNumberOutOfRange:
+        require(at == line.data(), "a line number error stops at the line's start");
+        break;
+    }
+  }
+}
+
 void checkText(std::string_view bytes) {
   std::u16string text;
   decodeUtf8(bytes, Utf8Errors::escape, text);
@@ -132,5 +163,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   checkRoundTrip(bytes, false);
   checkRoundTrip(bytes, true);
   checkText(bytes);
+  checkErrorPlace(bytes);
   return 0;
 }
