@@ -108,20 +108,44 @@ bool standardInputIsHeld() {
 
 namespace {
 
-// The text, and a line end when asked, to the standard output in one write where it takes them.
-void writeConsole(std::u16string_view text, bool lineEnd) {
-  std::string bytes;
-  bytes.reserve(text.size() + 1);
-  encodeUtf8(text, bytes);
-  if (lineEnd) bytes.push_back('\n');
-  const char* data = bytes.data();
-  size_t left = bytes.size();
+// Short ASCII texts, which the programs' own messages are, take no memory: so the message that
+// memory has run out can always be shown.
+constexpr size_t kShortTextBytes = 256;
+
+bool isShortAscii(std::u16string_view text) {
+  if (text.size() >= kShortTextBytes) return false;
+  for (char16_t unit : text) {
+    if (unit >= 0x80) return false;
+  }
+  return true;
+}
+
+// The bytes, whole, to the standard output; dropped where it takes no more.
+void writeAllConsole(const char* data, size_t left) {
   while (left > 0) {
     long long put = writeWaiting(STDOUT_FILENO, data, left);
     if (put < 0) return;  // nobody to tell
     data += put;
     left -= static_cast<size_t>(put);
   }
+}
+
+// The text, and a line end when asked, to the standard output in one write where it takes them.
+void writeConsole(std::u16string_view text, bool lineEnd) {
+  if (isShortAscii(text)) {
+    char bytes[kShortTextBytes];
+    size_t size = 0;
+    for (char16_t unit : text)
+      bytes[size++] = static_cast<char>(unit);
+    if (lineEnd) bytes[size++] = '\n';
+    writeAllConsole(bytes, size);
+    return;
+  }
+  std::string bytes;
+  bytes.reserve(text.size() + 1);
+  encodeUtf8(text, bytes);
+  if (lineEnd) bytes.push_back('\n');
+  writeAllConsole(bytes.data(), bytes.size());
 }
 
 }  // namespace

@@ -233,7 +233,7 @@ void delayMs(int milliseconds) {
 }
 
 void beginKeyInput() {
-  keys.count = 0;
+  keys = KeyBytes{};
   keys.ended = standardInputIsHeld();
   keysFromTerminal =
       !keys.ended && isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;

@@ -43,7 +43,7 @@ void delayMs(int milliseconds) {
 }
 
 void beginKeyInput() {
-  keys.count = 0;
+  keys = KeyBytes{};
   keys.ended = standardInputIsHeld();
 }
 

@@ -260,7 +260,7 @@ void delayMs(int milliseconds) {
 }
 
 void beginKeyInput() {
-  keys.count = 0;
+  keys = KeyBytes{};
   keys.ended = standardInputIsHeld();
   DWORD mode = 0;
   keysFromConsole = !keys.ended && GetConsoleMode(standardInput, &mode) != 0;
