@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <string>
+#include <string_view>
 
 #include "services/files.h"
 #include "services/system.h"
@@ -35,6 +36,27 @@ int heldCount = 0;
 // How often a writer looks again for the reader of a FIFO, which gives no sign when it comes.
 constexpr int kReaderPollMs = 20;
 
+// The names of the standard input and output themselves; any other name of the standard
+// output, found by its identity, is one too.
+constexpr std::string_view kStandardNames[2][3] = {
+    {"/dev/stdin", "/dev/fd/0", "/proc/self/fd/0"},
+    {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"},
+};
+
+bool isStandardName(const std::string& path, int fd) {
+  for (std::string_view name : kStandardNames[fd])
+    if (path == name) return true;
+  return false;
+}
+
+bool namesStandardOutput(const std::string& path) {
+  if (isStandardName(path, STDOUT_FILENO)) return true;
+  struct stat output;
+  struct stat status;
+  return standardStatus(STDOUT_FILENO, output) && stat(path.c_str(), &status) == 0 &&
+         status.st_dev == output.st_dev && status.st_ino == output.st_ino;
+}
+
 bool isHeld(const struct stat& status) {
   for (int i = 0; i < heldCount; ++i) {
     if (held[i].device == status.st_dev && held[i].inode == status.st_ino) return true;
@@ -42,10 +64,10 @@ bool isHeld(const struct stat& status) {
   return false;
 }
 
-// Gives the descriptor as the handle, or closes it when the table is full.
+// Gives the descriptor as the handle, or closes it when the table is full (but a standard one).
 bool hold(int fd, const struct stat& status, intptr_t& handle) {
   if (heldCount == kHeldCount) {
-    close(fd);
+    if (fd != STDIN_FILENO && fd != STDOUT_FILENO) close(fd);
     return false;
   }
   held[heldCount] = {fd, status.st_dev, status.st_ino, !S_ISREG(status.st_mode)};
@@ -81,6 +103,7 @@ bool closeHeldFile(intptr_t handle) {
       break;
     }
   }
+  if (fd == STDIN_FILENO || fd == STDOUT_FILENO) return true;
   // After a close interrupted by a signal the descriptor is gone on Linux: never close twice.
   return close(fd) == 0 || errno == EINTR;
 }
@@ -101,7 +124,7 @@ const HeldFile* heldFor(int fd) {
 
 bool standardInputIsHeld() {
   struct stat status;
-  return standardInputStatus(status) && isHeld(status);
+  return standardStatus(STDIN_FILENO, status) && isHeld(status);
 }
 
 // ---- Run and console ----
@@ -174,14 +197,23 @@ std::u16string parameterAt(int index) {
 
 const SystemFileOps systemFileOps = {readHeldFile, writeHeldFile, closeHeldFile};
 
+// The standard output is written as it is, whatever it holds, as a shell's redirection made it.
 bool systemHoldsNothingToLose(std::u16string_view path) {
+  std::string bytes = pathBytes(path);
+  if (namesStandardOutput(bytes)) return true;
   struct stat status;
-  return stat(pathBytes(path).c_str(), &status) == 0 &&
+  return stat(bytes.c_str(), &status) == 0 &&
          (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || S_ISCHR(status.st_mode));
 }
 
 bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
-  int fd = open(pathBytes(path).c_str(), O_RDONLY | kOpenFlags);
+  std::string bytes = pathBytes(path);
+  if (isStandardName(bytes, STDIN_FILENO)) {
+    struct stat status;
+    return standardStatus(STDIN_FILENO, status) && !S_ISDIR(status.st_mode) &&
+           hold(STDIN_FILENO, status, handle);
+  }
+  int fd = open(bytes.c_str(), O_RDONLY | kOpenFlags);
   if (fd < 0) return false;
   struct stat status;
   if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
@@ -193,6 +225,13 @@ bool systemOpenForReading(std::u16string_view path, intptr_t& handle) {
 
 bool systemCreateFile(std::u16string_view path, intptr_t& handle) {
   std::string bytes = pathBytes(path);
+  // Only a file that keeps data is refused when held: a terminal or a socket can be both the
+  // input and the output.
+  if (namesStandardOutput(bytes)) {
+    struct stat status;
+    return standardStatus(STDOUT_FILENO, status) && !(S_ISREG(status.st_mode) && isHeld(status)) &&
+           hold(STDOUT_FILENO, status, handle);
+  }
   int fd;
   for (;;) {
     fd = open(bytes.c_str(), O_WRONLY | O_CREAT | kOpenFlags, 0666);

@@ -1,8 +1,10 @@
 // What the systems of file descriptors (POSIX, and the host of the web build) do alike, in
 // system_fd.cpp: printLine, parameterCount and parameterAt on the command line kept as UTF-8,
 // and systemOpenForReading, systemCreateFile and systemFileOps on a table of the files this
-// program holds open. The system file that CMake picks beside it (system_posix.cpp,
-// system_web.cpp) provides the rest of system.h and the hooks below. Windows does not use it.
+// program holds open. A path that names the standard input as the input, or the standard output
+// as the output, gives that descriptor as it is: never opened again, emptied or closed. The system
+// file that CMake picks beside it (system_posix.cpp, system_web.cpp) provides the rest of system.h
+// and the hooks below. Windows does not use it.
 #pragma once
 
 #include <sys/stat.h>
@@ -50,5 +52,6 @@ void waitToWrite(int fd);
 // systemFileOps.read: one read of a descriptor that systemOpenForReading gave.
 long long readHeldFile(intptr_t handle, unsigned char* data, size_t size);
 
-// The status of the standard input, false when it has none.
-bool standardInputStatus(struct stat& status);
+// The status of the standard input (fd 0) or output (fd 1) that the program was started with:
+// false when it was closed at the start, whatever stands in for it now, or has none.
+bool standardStatus(int fd, struct stat& status);

@@ -170,10 +170,14 @@ void waitFor(int fd, bool writing, int timeoutMs) {
 }
 
 // A file descriptor that is not open would be taken by the next open, and the console text
-// would land in the output file, or the question would read the input file.
+// would land in the output file, or the question would read the input file. The stand-in is no
+// standard stream the program was given: standardStatus knows it as closed.
+bool closedAtStart[STDERR_FILENO + 1] = {};
+
 void keepStandardDescriptorsOpen() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
     if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      closedAtStart[fd] = true;
       int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
       if (opened != fd && opened >= 0) close(opened);
     }
@@ -285,6 +289,6 @@ long long readHeldFile(intptr_t handle, unsigned char* data, size_t size) {
   }
 }
 
-bool standardInputStatus(struct stat& status) {
-  return fstat(STDIN_FILENO, &status) == 0;
+bool standardStatus(int fd, struct stat& status) {
+  return !closedAtStart[fd] && fstat(fd, &status) == 0;
 }

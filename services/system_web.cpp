@@ -73,12 +73,17 @@ void waitToWrite(int) {
   delayMs(1);
 }
 
+// The host's standard input may have been made non-blocking: a short pause, then the read again.
 long long readHeldFile(intptr_t handle, unsigned char* data, size_t size) {
-  ssize_t got = read(static_cast<int>(handle), data, size);
-  return got < 0 ? -1 : got;
+  for (;;) {
+    ssize_t got = read(static_cast<int>(handle), data, size);
+    if (got >= 0 || errno != EAGAIN) return got < 0 ? -1 : got;
+    delayMs(1);
+  }
 }
 
-// Descriptor 0 of the module is no file of the host; the host's standard input goes by this name.
-bool standardInputStatus(struct stat& status) {
-  return stat("/dev/stdin", &status) == 0;
+// Descriptors 0 and 1 of the module write to and read from the host's own, but have no status of
+// the host: the host's go by these names.
+bool standardStatus(int fd, struct stat& status) {
+  return stat(fd == STDIN_FILENO ? "/dev/stdin" : "/dev/stdout", &status) == 0;
 }
