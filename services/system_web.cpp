@@ -83,7 +83,12 @@ long long readHeldFile(intptr_t handle, unsigned char* data, size_t size) {
 }
 
 // Descriptors 0 and 1 of the module write to and read from the host's own, but have no status of
-// the host: the host's go by these names.
+// the host: the host's go by these names. Node puts the null device in place of a standard
+// descriptor closed at the start, which nothing tells apart from one given on purpose: the null
+// device counts as closed, as a dump written there would be lost without a word.
 bool standardStatus(int fd, struct stat& status) {
-  return stat(fd == STDIN_FILENO ? "/dev/stdin" : "/dev/stdout", &status) == 0;
+  struct stat null;
+  return stat(fd == STDIN_FILENO ? "/dev/stdin" : "/dev/stdout", &status) == 0 &&
+         !(stat("/dev/null", &null) == 0 && null.st_dev == status.st_dev &&
+           null.st_ino == status.st_ino);
 }
