@@ -65,11 +65,7 @@ KeyRead nextKey(KeyBytes& keys, KeySource source, ReadKeyBytes readMore, long lo
   for (;;) {
     if (takeKey(keys, source, nowMs, key)) {
       if (source == KeySource::terminal) return KeyRead::key;
-      if (++keys.pipeKeys > kPipeKeyLimit) {
-        keys.ended = true;
-        keys.count = 0;
-        return KeyRead::closed;
-      }
+      if (++keys.pipeKeys > kPipeKeyLimit) return KeyRead::closed;
       if (key != u"\r" && key != u"\n") return KeyRead::key;
       continue;
     }

@@ -26,8 +26,8 @@ using ReadKeyBytes = long long (*)(unsigned char* data, size_t size);
 enum class KeySource { pipe, terminal };
 constexpr long long kEscapeWaitMs = 500;
 
-// A pipe gives at most this many keys, counting line ends and keys without a character; it is
-// closed from then on. No stream of keys that never answers can hold a question for long.
+// A pipe gives at most this many keys, counting line ends and keys without a character; then
+// closed, at every call. No stream of keys that never answers can hold a question for long.
 constexpr int kPipeKeyLimit = 64;
 
 // The next key, reading more bytes when needed. A key is one code point (two units beyond the
