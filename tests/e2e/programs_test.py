@@ -9,8 +9,7 @@ CR LF, read as UTF-8 with LF) or node (WebAssembly); the last two have no pseudo
 signals or another user, and take arguments as UTF-8 only.
 """
 import contextlib, fcntl, os, random, resource, shlex, signal, socket, subprocess, sys, tempfile
-import termios
-import time, unittest
+import termios, time, unittest
 from dataclasses import dataclass
 from pathlib import Path
 
