@@ -400,21 +400,24 @@ class Faults(unittest.TestCase):
 
     def test_standard_output_named(self):
         # Written as cat writes it, never asked about: a file the shell emptied (>) or appends to
-        # (>>), by any of its names, or a socket.
+        # (>>), by any of its names, or a socket; but never the input, even appended to.
         if WINDOWS:
             self.skipTest("windows: /dev/stdout is POSIX only")
-        for mode, name, ends in (("wb", "/dev/stdout", DUMP), ("wb", "out", DUMP),
-                                 ("ab", "/proc/self/fd/1", OLD + DUMP), (None, "/dev/fd/1", DUMP)):
-            with self.subTest(name), tempfile.TemporaryDirectory() as folder:
+        refused = LISTING + CREATE[len(YES):] + b"/dev/stdout\n\n"
+        for file, mode, name, ends in (
+                ("out", "wb", "/dev/stdout", (0, DUMP)), ("out", "wb", "out", (0, DUMP)),
+                ("out", "ab", "/proc/self/fd/1", (0, OLD + DUMP)),
+                ("in", "ab", "/dev/stdout", (1, refused)), (None, None, "/dev/fd/1", (0, DUMP))):
+            with self.subTest(name + str(file)), tempfile.TemporaryDirectory() as folder:
                 make(folder, **{"in": LISTING, "out": OLD})
                 ours, theirs = socket.socketpair() if not mode else (
-                    open(os.devnull, "rb"), open(Path(folder, "out"), mode))
+                    open(os.devnull, "rb"), open(Path(folder, file), mode))
                 process = subprocess.Popen(RUNNER + [KALDEX, "in", name], cwd=folder,
                                            stdin=subprocess.DEVNULL, stdout=theirs)
                 theirs.close()
                 with ours, ours if mode else ours.makefile("rb") as reader:
-                    self.assertEqual((0, ends), (process.wait(timeout=60),
-                                                 reader.read() or Path(folder, "out").read_bytes()))
+                    self.assertEqual(ends, (process.wait(timeout=60),
+                                            reader.read() or Path(folder, file).read_bytes()))
 
     def test_console_reader_gone(self):
         # Console text that nobody reads any more is dropped, and the program goes on.
