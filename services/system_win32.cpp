@@ -229,8 +229,17 @@ void writeConsole(std::u16string_view text) {
 
 }  // namespace
 
-// Lines end in CR LF.
+// Lines end in CR LF. A short line takes no memory: so the message that memory has run out can
+// always be shown.
 void printLine(std::u16string_view text) {
+  char16_t shortLine[256];
+  if (text.size() + 2 <= sizeof shortLine / sizeof shortLine[0]) {
+    text.copy(shortLine, text.size());
+    shortLine[text.size()] = u'\r';
+    shortLine[text.size() + 1] = u'\n';
+    writeConsole(std::u16string_view(shortLine, text.size() + 2));
+    return;
+  }
   std::u16string line(text);
   line.append(u"\r\n");
   writeConsole(line);
