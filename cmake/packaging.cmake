@@ -42,7 +42,11 @@ else()
   set(ANSWER_YES "printf y |")
   set(NO_INPUT /dev/null)
   set(STREAMS "a FIFO, a pipe, a socket or a device, such as /dev/null, /dev/stdout or a \
-terminal; a FIFO without a reader is waited for, as by any writer")
+terminal; a FIFO without a reader is waited for, as by any writer.\nThe standard output named as \
+the output, as /dev/stdout, /dev/fd/1, /proc/self/fd/1 or the file it is, is written as it is, \
+as cat writes it: never asked about or emptied, so that > and >> act as they do for any command; \
+/dev/stdin as the input is read as it is too.\nA standard stream that was closed when the \
+program started is not there: naming it fails")
   set(WRITE_FAILURES "a full disk, the file size limit (ulimit \\-f: SIGXFSZ is ignored, so \
 the limit never ends a run unreported), or a reader of the output that goes away")
 endif()

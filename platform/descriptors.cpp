@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <string>
+#include <string_view>
 
 #include "platform/system.h"
 #include "platform/utf8.h"
@@ -31,10 +32,60 @@ int heldCount = 0;
 // How often a writer looks again for the reader of a FIFO, which gives no sign when it comes.
 constexpr int kReaderPollMs = 20;
 
-// Gives the descriptor as the handle, or closes it when the table is full.
+// The standard input and output as the program was started with them (keepStandardFile).
+struct StandardFile {
+  bool present = false;
+  struct stat status = {};
+};
+StandardFile standardFiles[2];
+
+// The names of the standard input and output themselves; any other name of the standard
+// output, found by its identity, is one too.
+constexpr std::string_view kStandardNames[2][3] = {
+    {"/dev/stdin", "/dev/fd/0", "/proc/self/fd/0"},
+    {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"},
+};
+
+bool isStandardName(const std::string& path, int fd) {
+  for (std::string_view name : kStandardNames[fd])
+    if (path == name) return true;
+  return false;
+}
+
+bool namesStandardOutput(const std::string& path) {
+  const StandardFile& output = standardFiles[STDOUT_FILENO];
+  struct stat status;
+  return isStandardName(path, STDOUT_FILENO) ||
+         (output.present && stat(path.c_str(), &status) == 0 &&
+          status.st_dev == output.status.st_dev && status.st_ino == output.status.st_ino);
+}
+
+// Short ASCII texts, which the programs' own messages are, take no memory: so the message that
+// memory has run out can always be shown.
+constexpr size_t kShortTextBytes = 256;
+
+bool isShortAscii(std::u16string_view text) {
+  if (text.size() >= kShortTextBytes) return false;
+  for (char16_t unit : text) {
+    if (unit >= 0x80) return false;
+  }
+  return true;
+}
+
+// The bytes, whole, to the standard output; dropped where it takes no more.
+void writeAllToStandardOutput(const char* data, size_t left, const DescriptorWaits& waits) {
+  while (left > 0) {
+    long long put = writeWaiting(STDOUT_FILENO, data, left, waits);
+    if (put < 0) return;  // nobody to tell
+    data += put;
+    left -= static_cast<size_t>(put);
+  }
+}
+
+// Gives the descriptor as the handle, or closes it when the table is full (but a standard one).
 bool hold(int fd, const struct stat& status, intptr_t& handle) {
   if (heldCount == kMostOpenFiles) {
-    close(fd);
+    if (fd != STDIN_FILENO && fd != STDOUT_FILENO) close(fd);
     return false;
   }
   held[heldCount++] = {fd, status.st_dev, status.st_ino, !S_ISREG(status.st_mode)};
@@ -75,28 +126,48 @@ long long writeWaiting(int fd, const void* data, size_t size, const DescriptorWa
 }
 
 void writeStandardOutput(std::u16string_view text, bool lineEnd, const DescriptorWaits& waits) {
+  if (isShortAscii(text)) {
+    char bytes[kShortTextBytes];
+    size_t size = 0;
+    for (char16_t unit : text)
+      bytes[size++] = static_cast<char>(unit);
+    if (lineEnd) bytes[size++] = '\n';
+    writeAllToStandardOutput(bytes, size, waits);
+    return;
+  }
   std::string bytes;
   bytes.reserve(text.size() + 1);
   encodeUtf8(text, bytes);
   if (lineEnd) bytes.push_back('\n');
-  const char* data = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    long long put = writeWaiting(STDOUT_FILENO, data, left, waits);
-    if (put < 0) return;  // nobody to tell
-    data += put;
-    left -= static_cast<size_t>(put);
-  }
+  writeAllToStandardOutput(bytes.data(), bytes.size(), waits);
 }
 
+void keepStandardFile(int fd, const struct stat* status) {
+  standardFiles[fd] = status != nullptr ? StandardFile{true, *status} : StandardFile{};
+}
+
+bool standardInputIsHeld() {
+  const StandardFile& input = standardFiles[STDIN_FILENO];
+  return !input.present || isHeld(input.status);
+}
+
+// The standard output is written as it is, whatever it holds, as a shell's redirection made it.
 bool systemHoldsNothingToLose(std::u16string_view path) {
+  std::string bytes = pathBytes(path);
+  if (namesStandardOutput(bytes)) return true;
   struct stat status;
-  return stat(pathBytes(path).c_str(), &status) == 0 &&
+  return stat(bytes.c_str(), &status) == 0 &&
          (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || S_ISCHR(status.st_mode));
 }
 
 bool openHeld(std::u16string_view path, int openFlags, intptr_t& handle) {
-  int fd = open(pathBytes(path).c_str(), O_RDONLY | openFlags);
+  std::string bytes = pathBytes(path);
+  if (isStandardName(bytes, STDIN_FILENO)) {
+    const StandardFile& input = standardFiles[STDIN_FILENO];
+    return input.present && !S_ISDIR(input.status.st_mode) &&
+           hold(STDIN_FILENO, input.status, handle);
+  }
+  int fd = open(bytes.c_str(), O_RDONLY | openFlags);
   if (fd < 0) return false;
   struct stat status;
   if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
@@ -109,6 +180,13 @@ bool openHeld(std::u16string_view path, int openFlags, intptr_t& handle) {
 bool createHeld(std::u16string_view path, int openFlags, const DescriptorWaits& waits,
                 intptr_t& handle) {
   std::string bytes = pathBytes(path);
+  // Only a file that keeps data is refused when held: a terminal or a socket can be both the
+  // input and the output.
+  if (namesStandardOutput(bytes)) {
+    const StandardFile& output = standardFiles[STDOUT_FILENO];
+    return output.present && !(S_ISREG(output.status.st_mode) && isHeld(output.status)) &&
+           hold(STDOUT_FILENO, output.status, handle);
+  }
   int fd;
   for (;;) {
     fd = open(bytes.c_str(), O_WRONLY | O_CREAT | openFlags, 0666);
@@ -146,6 +224,7 @@ bool closeHeld(intptr_t handle) {
       break;
     }
   }
+  if (fd == STDIN_FILENO || fd == STDOUT_FILENO) return true;  // the standard ones stay open
   // After a close interrupted by a signal the descriptor is gone on Linux: never close twice.
   return close(fd) == 0 || errno == EINTR;
 }

@@ -1,9 +1,10 @@
 // What the systems of file descriptors (POSIX, and the host of the web build) do alike, for
 // system_posix.cpp and system_web.cpp to call with what differs between them: the console text
 // written to descriptor 1, and files opened and created by path and held by identity, so that the
-// output is never created over a file the program holds. descriptors.cpp also implements the
-// parts of system.h the two do identically: the command line, kept as UTF-8, and
-// systemHoldsNothingToLose.
+// output is never created over a file the program holds. A path that names the standard input as
+// the input, or the standard output as the output, gives that descriptor as it is: never opened
+// again, emptied or closed. descriptors.cpp also implements the parts of system.h the two do
+// identically: the command line, kept as UTF-8, and systemHoldsNothingToLose.
 #pragma once
 
 #include <sys/stat.h>
@@ -19,6 +20,15 @@ struct DescriptorWaits {
   void (*untilWritable)(int fd);    // after a write refused for now (EAGAIN)
   void (*pause)(int milliseconds);  // between looks for the reader of a FIFO
 };
+
+// Keeps the status of the standard input (fd 0) or output (fd 1) the program was started with,
+// or null when it was closed at the start, whatever stands in for it now, or has none. Called by
+// the system file at the start, before any file is opened.
+void keepStandardFile(int fd, const struct stat* status);
+
+// True when the standard input is a file this program holds, or its identity is unknown: then it
+// gives no keys.
+bool standardInputIsHeld();
 
 // Keeps the command line for parameterCount and parameterAt. Its texts are UTF-8 and stay in
 // place for the whole run, as main's are.

@@ -64,8 +64,10 @@ KeyRead nextKey(KeyBytes& keys, KeySource source, ReadKeyBytes readMore, long lo
                 std::u16string& key) {
   for (;;) {
     if (takeKey(keys, source, nowMs, key)) {
-      if (source == KeySource::pipe && (key == u"\r" || key == u"\n")) continue;
-      return KeyRead::key;
+      if (source == KeySource::terminal) return KeyRead::key;
+      if (++keys.pipeKeys > kPipeKeyLimit) return KeyRead::closed;
+      if (key != u"\r" && key != u"\n") return KeyRead::key;
+      continue;
     }
     if (keys.ended) return KeyRead::closed;
     long long got = readMore(keys.bytes + keys.count, sizeof keys.bytes - keys.count);

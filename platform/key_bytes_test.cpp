@@ -45,6 +45,7 @@ TEST(KeyBytes, KeysComeOneAtATime) {
       {{"\x1B", "", "[?1;", "", "5Dy", kEnd}, terminal, {u"-", u"-", u"", u"y", u"."}},
       {{"\x1BOP", "", "y", kEnd}, terminal, {u"", u"-", u"y", u"."}},
       {{"\x1B[\x1Fy", kEnd}, terminal, {u"", u"\x1F", u"y", u"."}},
+      {{"\x1B[@\x1B[3~\x1BO", "", "Py", kEnd}, terminal, {u"", u"", u"-", u"", u"y", u"."}},
       // An ESC with nothing after it in time is the Escape key; from a pipe it always is.
       {{"\x1B", "", kPause, "y", kEnd}, terminal, {u"-", u"-", u"\x1B", u"y", u"."}},
       {{"\x1B", "x", kEnd}, terminal, {u"\x1B", u"x", u"."}},

@@ -170,10 +170,14 @@ void waitFor(int fd, bool writing, int timeoutMs) {
 }
 
 // A file descriptor that is not open would be taken by the next open, and the console text
-// would land in the output file, or the question would read the input file.
+// would land in the output file, or the question would read the input file. The stand-in is no
+// standard stream the program was given: the standard files kept know it as closed.
 void keepStandardDescriptorsOpen() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+    struct stat status;
+    bool isOpen = fstat(fd, &status) == 0;
+    if (fd <= STDOUT_FILENO) keepStandardFile(fd, isOpen ? &status : nullptr);
+    if (!isOpen && errno == EBADF) {
       int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
       if (opened != fd && opened >= 0) close(opened);
     }
@@ -234,10 +238,8 @@ void delayMs(int milliseconds) {
 }
 
 void beginKeyInput() {
-  keys.count = 0;
-  // A standard input whose status cannot be learned may be the input file: it counts as held.
-  struct stat status;
-  keys.ended = fstat(STDIN_FILENO, &status) != 0 || isHeld(status);
+  keys = KeyBytes{};
+  keys.ended = standardInputIsHeld();
   keysFromTerminal =
       !keys.ended && isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
   if (!keysFromTerminal) return;

@@ -35,9 +35,13 @@ void pauseToWrite(int) {
 
 const DescriptorWaits waits = {actOnNothing, pauseToWrite, delayMs};
 
+// The host's standard input may have been made non-blocking: a short pause, then the read again.
 long long readFile(intptr_t handle, unsigned char* data, size_t size) {
-  ssize_t got = read(static_cast<int>(handle), data, size);
-  return got < 0 ? -1 : got;
+  for (;;) {
+    ssize_t got = read(static_cast<int>(handle), data, size);
+    if (got >= 0 || errno != EAGAIN) return got < 0 ? -1 : got;
+    delayMs(1);
+  }
 }
 
 long long writeFile(intptr_t handle, const unsigned char* data, size_t size) {
@@ -52,6 +56,21 @@ bool keptWhereItStands(bool held, intptr_t handle) {
   return held;
 }
 
+// Descriptors 0 and 1 of the module write to and read from the host's own, but have no status of
+// the host: the host's go by these names. Node puts the null device in place of a standard
+// descriptor closed at the start, which nothing tells apart from one given on purpose: the null
+// device counts as closed, as a dump written there would be lost without a word.
+void keepStandardFiles() {
+  struct stat null;
+  bool hasNull = stat("/dev/null", &null) == 0;
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO}) {
+    struct stat status;
+    bool present = stat(fd == STDIN_FILENO ? "/dev/stdin" : "/dev/stdout", &status) == 0 &&
+                   !(hasNull && null.st_dev == status.st_dev && null.st_ino == status.st_ino);
+    keepStandardFile(fd, present ? &status : nullptr);
+  }
+}
+
 }  // namespace
 
 // ---- Run and console ----
@@ -59,6 +78,7 @@ bool keptWhereItStands(bool held, intptr_t handle) {
 // Nothing ends the run from outside: closeFiles is never needed.
 void systemStart(int argc, char** argv, void (*)()) {
   keepCommandLine(argc, argv);
+  keepStandardFiles();
 }
 
 void systemPrint(std::u16string_view text, bool lineEnd) {
@@ -76,11 +96,9 @@ void delayMs(int milliseconds) {
 
 // ---- Keys ----
 
-// Descriptor 0 of the module is no file of the host; the host's standard input goes by this name.
 void beginKeyInput() {
-  keys.count = 0;
-  struct stat status;
-  keys.ended = stat("/dev/stdin", &status) != 0 || isHeld(status);  // unknown counts as held
+  keys = KeyBytes{};
+  keys.ended = standardInputIsHeld();
 }
 
 void endKeyInput() {}

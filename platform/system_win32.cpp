@@ -11,6 +11,7 @@
 #include <mmsystem.h>
 
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -227,10 +228,21 @@ void exitProcess(int status) {
 }
 
 // A console shows the UTF-16 text; a file or a pipe receives it as UTF-16LE bytes. Lines end in
-// CR LF.
+// CR LF. A short line takes no memory: so the message that memory has run out can always be shown.
 void systemPrint(std::u16string_view text, bool lineEnd) {
-  std::u16string line(text);
-  if (lineEnd) line.append(u"\r\n");
+  char16_t shortLine[256];
+  std::u16string longLine;
+  std::u16string_view line;
+  if (text.size() + 2 <= std::size(shortLine)) {
+    text.copy(shortLine, text.size());
+    shortLine[text.size()] = u'\r';
+    shortLine[text.size() + 1] = u'\n';
+    line = std::u16string_view(shortLine, text.size() + (lineEnd ? 2 : 0));
+  } else {
+    longLine = text;
+    if (lineEnd) longLine.append(u"\r\n");
+    line = longLine;
+  }
   beginWait();
   DWORD put = 0;
   if (!WriteConsoleW(standardOutput, line.data(), static_cast<DWORD>(line.size()), &put, nullptr)) {
@@ -259,7 +271,7 @@ void delayMs(int milliseconds) {
 }
 
 void beginKeyInput() {
-  keys.count = 0;
+  keys = KeyBytes{};
   keys.ended = standardInputIsHeld();
   DWORD mode = 0;
   keysFromConsole = !keys.ended && GetConsoleMode(standardInput, &mode) != 0;

@@ -90,7 +90,13 @@ bool confirmYesNo(std::u16string_view question) {
   bool yes = false;
   std::u16string key;
   for (;;) {
-    if (readKey(key) == KeyRead::closed) break;
+    KeyRead read = readKey(key);
+    if (read == KeyRead::closed) break;
+    // Keys already waiting are taken at once; the pause is only for one to come.
+    if (read == KeyRead::none) {
+      delayMs(kKeyPollMs);
+      continue;
+    }
     key = toUpper(key);
     if (!key.empty()) printLine(visibleText(key));
     if (key == u"Y") {
@@ -98,7 +104,6 @@ bool confirmYesNo(std::u16string_view question) {
       break;
     }
     if (key == u"N") break;
-    delayMs(kKeyPollMs);
   }
   endKeyInput();
   return yes;

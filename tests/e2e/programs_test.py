@@ -8,8 +8,8 @@ E2E_SYSTEM says what the programs run on: posix (the default), windows (console 
 CR LF, read as UTF-8 with LF) or node (WebAssembly); the last two have no pseudo-terminal, POSIX
 signals or another user, and take arguments as UTF-8 only.
 """
-import contextlib, fcntl, os, random, re, resource, shlex, signal, subprocess, sys, tempfile
-import termios, time, unittest
+import contextlib, fcntl, os, random, re, resource, shlex, signal, socket, subprocess, sys
+import tempfile, termios, time, unittest
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -49,9 +49,9 @@ def run(program, args, folder, keys=b"y", stdin=subprocess.PIPE, pause=0, preexe
                                stderr=console, preexec_fn=bounded(preexec_fn), **popen)
     os.close(console)
     if stdin == subprocess.PIPE:
-        with contextlib.suppress(BrokenPipeError):  # keys are few; the program need not read them
-            process.stdin.write(keys)
-            process.stdin.close()
+        for step in (lambda: process.stdin.write(keys), process.stdin.close):
+            with contextlib.suppress(BrokenPipeError):  # the program need not read the keys
+                step()
     time.sleep(pause)
     with open(output, "rb") as reader:
         console = reader.read()
@@ -139,6 +139,7 @@ class Row:
     stdin: object = PIPE
     needs: str = None
     memory: int = None  # KiB of address space
+    closes: int = None  # a standard descriptor closed at the start
 
 
 ROWS = [
@@ -151,6 +152,10 @@ ROWS = [
     # No keys, or a standard input that cannot be read: the answer is no.
     Row("no keys", "KM", "in out", fails=Q + ABORT, keys=b"", stdin=NULL),
     Row("input closed", "KM", "in out", fails=Q + ABORT, keys=b"", stdin=CLOSED),
+    # A stream of keys gives up after 64 (line ends and zero bytes too), and none echo after.
+    Row("keys without answer", "KM", "in out", fails=Q + b"Q\n" * 32 + ABORT,
+        keys=b"q\n" * 40 + b"y"),
+    Row("endless zero keys", "KM", "in out", fails=Q + ABORT, keys=b"\0" * 200000),
     Row("input a folder", "KM", "in out", fails=Q + ABORT, keys=b"", stdin="sub", needs="posix"),
     Row("folder in", "KM", "sub out", fails=b"Can't open file: sub\n\n"),
     Row("folder out", "KM", "in sub", fails=CREATE[len(YES):] + b"sub\n\n"),
@@ -162,6 +167,11 @@ ROWS = [
     Row("output a pipe", "KM", "in /dev/stdout", "output", file=None, keys=b"",
         needs="descriptors"),
     Row("input the keys", "KM", "/dev/stdin out", fails=Q + ABORT, needs="descriptors"),
+    # A standard stream closed at the start is not there, whatever stands in for it.
+    Row("output closed", "KM", "in /dev/stdout", fails=b"", file=None, closes=1,
+        needs="descriptors"),
+    Row("input closed named", "KM", "/dev/fd/0 new", fails=b"Can't open file: /dev/fd/0\n\n",
+        stdin=CLOSED, needs="descriptors"),
     Row("input also the keys", "KM", "in out", fails=Q + ABORT, stdin="in"),
     # It opens, but address 0 cannot be read; with -2K no end marker follows.
     Row("read fails", "KM", "/proc/self/mem new", fails=READ, file=b"", needs="/proc/self/mem"),
@@ -251,6 +261,7 @@ class Programs(unittest.TestCase):
                         run(program, args, folder, row.keys, stdin,
                             pause=0.3 if len(shows) > 65536 else 0,
                             preexec_fn=(lambda: os.close(0)) if row.stdin == CLOSED else
+                            (lambda: os.close(row.closes)) if row.closes else
                             limit if row.memory else None))
                     if stdin != row.stdin:
                         os.close(stdin)
@@ -440,6 +451,27 @@ class Faults(unittest.TestCase):
                                       10: (1, error if path == "p" else b"", whole[:10])}[taken],
                                      (process.wait(timeout=60), console, got))
                     self.assertLess(time.monotonic() - start, 5)
+
+    def test_standard_output_named(self):
+        # Written as cat writes it, never asked about: a file the shell emptied (>) or appends to
+        # (>>), by any of its names, or a socket; but never the input, even appended to.
+        if WINDOWS:
+            self.skipTest("windows: /dev/stdout is POSIX only")
+        refused = LISTING + CREATE[len(YES):] + b"/dev/stdout\n\n"
+        for file, mode, name, ends in (
+                ("out", "wb", "/dev/stdout", (0, DUMP)), ("out", "wb", "out", (0, DUMP)),
+                ("out", "ab", "/proc/self/fd/1", (0, OLD + DUMP)),
+                ("in", "ab", "/dev/stdout", (1, refused)), (None, None, "/dev/fd/1", (0, DUMP))):
+            with self.subTest(name + str(file)), tempfile.TemporaryDirectory() as folder:
+                make(folder, **{"in": LISTING, "out": OLD})
+                ours, theirs = socket.socketpair() if not mode else (
+                    open(os.devnull, "rb"), open(Path(folder, file), mode))
+                process = subprocess.Popen(RUNNER + [KALDEX, "in", name], cwd=folder,
+                                           stdin=subprocess.DEVNULL, stdout=theirs)
+                theirs.close()
+                with ours, ours if mode else ours.makefile("rb") as reader:
+                    self.assertEqual(ends, (process.wait(timeout=60),
+                                            reader.read() or Path(folder, file).read_bytes()))
 
     def test_console_reader_gone(self):
         # Console text that nobody reads any more is dropped, and the program goes on.
