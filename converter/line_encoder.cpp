@@ -141,7 +141,7 @@ namespace {
 
 // The bodies of encodeRecord, written out in the loop over the lines of a read-ahead: a call there
 // instead costs KALDEX 15-19% more instructions (callgrind, a 16 MiB listing from scripts/bench's
-// generator: 157.9 M against 133.3 M; with -2K 200.9 M against 174.6 M). Check with scripts/bench
+// generator: 157.9 M against 132.8 M; with -2K 200.9 M against 174.0 M). Check with scripts/bench
 // before folding one back into a call.
 // The reading form is compiled as a second body, so that the default one keeps its code.
 template <bool kReadingForm>
@@ -252,9 +252,9 @@ inline LineError encodeElements(const char*& line, char*& out, std::string_view&
 }
 
 template <bool kReadingForm>
-inline LineError encodeRecordInline(const char*& line, const ConverterOptions& options, char*& out,
+inline LineError encodeRecordInline(const char*& line, bool baud2000, char*& out,
                                     std::string_view& word) {
-  if (options.baud2000) {
+  if (baud2000) {
     int number = 0;
     LineError error = parseLineNumber(line, number);
     if (error != LineError::none) return error;
@@ -265,15 +265,14 @@ inline LineError encodeRecordInline(const char*& line, const ConverterOptions& o
 }
 
 template <bool kReadingForm>
-const char* encodeLines(std::string_view readAhead, const ConverterOptions& options, char*& out,
-                        int64_t& lines) {
+const char* encodeLines(std::string_view readAhead, bool baud2000, char*& out, int64_t& lines) {
   const char* p = readAhead.data();
   const char* end = p + readAhead.size();
   while (p < end) {
     const char* line = p;
     char* o = out;
     std::string_view word;
-    if (encodeRecordInline<kReadingForm>(p, options, o, word) != LineError::none || p == end ||
+    if (encodeRecordInline<kReadingForm>(p, baud2000, o, word) != LineError::none || p == end ||
         (*p == '\r' && p + 1 == end)) {
       return line;
     }
@@ -293,12 +292,12 @@ size_t recordRoom(size_t count, size_t lines, const ConverterOptions& options) {
 
 LineError encodeRecord(const char*& line, const ConverterOptions& options, char*& out,
                        std::string_view& word) {
-  return options.readingForm ? encodeRecordInline<true>(line, options, out, word)
-                             : encodeRecordInline<false>(line, options, out, word);
+  return options.readingForm ? encodeRecordInline<true>(line, options.baud2000, out, word)
+                             : encodeRecordInline<false>(line, options.baud2000, out, word);
 }
 
 const char* encodeWholeLines(std::string_view readAhead, const ConverterOptions& options,
                              char*& out, int64_t& lines) {
-  return options.readingForm ? encodeLines<true>(readAhead, options, out, lines)
-                             : encodeLines<false>(readAhead, options, out, lines);
+  return options.readingForm ? encodeLines<true>(readAhead, options.baud2000, out, lines)
+                             : encodeLines<false>(readAhead, options.baud2000, out, lines);
 }
