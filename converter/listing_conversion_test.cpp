@@ -46,10 +46,8 @@ void expectRows(
   }
 }
 
-const std::string invalid = "invalid character at line ";
-const std::string token = "unknown token at line ";
-const std::string missing = "missing line number at line ";
-const std::string range = "out of range at line ";
+const std::string invalid = "invalid character at line ", token = "unknown token at line ",
+                  missing = "missing line number at line ", range = "out of range at line ";
 const ConverterOptions k = {.baud2000 = true}, s = {.readingForm = true};
 const ConverterOptions ks = {.baud2000 = true, .readingForm = true};
 
