@@ -141,7 +141,7 @@ namespace {
 
 // The bodies of encodeRecord, written out in the loop over the lines of a read-ahead: a call there
 // instead costs KALDEX 15-19% more instructions (callgrind, a 16 MiB listing from scripts/bench's
-// generator: 157.9 M against 133.3 M; with -2K 200.9 M against 174.6 M). Check with scripts/bench
+// generator: 157.9 M against 132.8 M; with -2K 200.9 M against 174.0 M). Check with scripts/bench
 // before folding one back into a call.
 // The reading form is compiled as a second body, so that the default one keeps its code.
 template <bool kReadingForm>

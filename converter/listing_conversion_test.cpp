@@ -45,16 +45,14 @@ void expectRows(
   }
 }
 
-const std::string invalid = "invalid character at line ";
-const std::string token = "unknown token at line ";
-const std::string missing = "missing line number at line ";
-const std::string range = "out of range at line ";
+const std::string invalid = "invalid character at line ", token = "unknown token at line ",
+                  missing = "missing line number at line ", range = "out of range at line ";
 const ConverterOptions k = {.baud2000 = true}, s = {.readingForm = true};
 const ConverterOptions ks = {.baud2000 = true, .readingForm = true};
 
 TEST(ListingConversion, CharactersAndWordsAreTheirBytes) {
   expectRows({{"", {}, "", ""},
-              {"\nprint  X\x1F", {}, "", "0D 74 20 58 1F 0D"},
+              {"\nprint  X\x1F\rgoto\r\n", {}, "", "0D 74 20 58 1F 0D 6E 0D"},
               {"X=b PRINT]null erase up left down right mul div a b c d list clear run next line "
                "if goto gosub return box for input print step rnd to data circle point default "
                "show snap zero scroll",
