@@ -8,8 +8,8 @@ E2E_SYSTEM says what the programs run on: posix (the default), windows (console 
 CR LF, read as UTF-8 with LF) or node (WebAssembly); the last two have no pseudo-terminal, POSIX
 signals or another user, and take arguments as UTF-8 only.
 """
-import contextlib, fcntl, os, pickle, random, resource, shlex, signal, subprocess, sys, tempfile, termios
-import time, unittest
+import contextlib, fcntl, os, pickle, random, resource, shlex, signal, subprocess, sys, tempfile
+import termios, time, unittest
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -295,12 +295,8 @@ class Programs(unittest.TestCase):
                 master, slave = os.openpty()
                 results, result = os.pipe()
                 shell = os.fork()
-                if shell == 0:  # leads a session of its own, the terminal its controlling one
+                if shell == 0:
                     try:
-                        os.setsid()
-                        fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
-                        for number in (signal.SIGINT, signal.SIGTTOU):
-                            signal.signal(number, signal.SIG_IGN)
                         ran = self.type_keys(program, folder, master, slave, keys, pause)
                         os.write(result, pickle.dumps(ran))
                     finally:
@@ -315,12 +311,13 @@ class Programs(unittest.TestCase):
                 os.close(master)
 
     def type_keys(self, program, folder, master, slave, keys, pause):
-        """Runs the program from a shell that leads the session of the terminal: in a process group
-        of its own, in the foreground or, when orders come first, the background, unless no
-        orders come at all: in the shell's, orphaned, group. The orders are "w", wait until the
-        program stops, then take the terminal back, "f", give it the terminal and continue it,
-        and "b", only continue it. The exit status, what the terminal showed, whether it was
-        given back at each stop, and whether the settings were at the end."""
+        """As a shell that leads the terminal's session, runs the program in a group of its own, in
+        the background when orders come first (in the shell's, orphaned, group without orders).
+        The exit status, what the terminal shows, and if it was given back at stops and the end."""
+        os.setsid()
+        fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+        for number in (signal.SIGINT, signal.SIGTTOU):
+            signal.signal(number, signal.SIG_IGN)
         def prepare():
             if any(isinstance(key, bytes) for key in keys):
                 os.setpgid(0, 0)
@@ -356,16 +353,15 @@ class Programs(unittest.TestCase):
             elif index > 0 and isinstance(keys[index - 1], str):
                 show(b"\r\n")
             for order in key if isinstance(key, bytes) else b"":
-                if order == ord("w"):
+                if order == ord("w"):  # waits for a stop, then takes the terminal back
                     os.waitpid(process.pid, os.WUNTRACED)
                     os.tcsetpgrp(master, os.getpgrp())
                     given &= (stopped != signal.SIGSTOP) == (settings == termios.tcgetattr(master))
                     settings[3] ^= termios.ECHOKE * (stopped != signal.SIGSTOP)  # another job's
                     termios.tcsetattr(master, termios.TCSANOW, settings)
-                    continue
-                if order == ord("f"):
-                    os.tcsetpgrp(master, process.pid)
-                os.killpg(process.pid, signal.SIGCONT)
+                else:  # "f" gives the job the terminal, and "b" does not; both continue it
+                    os.tcsetpgrp(master, process.pid if order == ord("f") else os.getpgrp())
+                    os.killpg(process.pid, signal.SIGCONT)
             if isinstance(key, int):
                 process.send_signal(key)
                 stopped = key
