@@ -276,10 +276,10 @@ class Programs(unittest.TestCase):
             (["q", "\x03"], b"Q\r\n", -signal.SIGINT),
             *((["q", number], b"Q\r\n", -number)
               for number in (signal.SIGHUP, signal.SIGTERM, signal.SIGUSR1, signal.SIGALRM)),
-            # Stopped, a program gives the terminal back (it cannot on SIGSTOP), and applies the
-            # key mode again in the foreground, or at once in an orphaned group. Started or
-            # continued in the background, it stops before it takes the terminal.
-            *((["q", number, b"wf", "y"], b"Q\r\nY\r\n", 0)
+            # Stopped (twice), a program gives the terminal back (it cannot on SIGSTOP), and
+            # applies the key mode again in the foreground, or at once in an orphaned group.
+            # Started or continued in the background, it stops before it takes the terminal.
+            *((["q", number, b"wf", number, b"wf", "y"], b"Q\r\nY\r\n", 0)
               for number in (signal.SIGTSTP, signal.SIGSTOP, signal.SIGTTIN, signal.SIGTTOU)),
             (["q", signal.SIGTSTP, "y"], b"Q\r\nY\r\n", 0, 0.2), ([b"wf", "y"], b"Y\r\n", 0),
             (["q", signal.SIGTSTP, b"wbwf", "y"], b"Q\r\nY\r\n", 0),
@@ -357,8 +357,9 @@ class Programs(unittest.TestCase):
                     os.waitpid(process.pid, os.WUNTRACED)
                     os.tcsetpgrp(master, os.getpgrp())
                     given &= (stopped != signal.SIGSTOP) == (settings == termios.tcgetattr(master))
-                    settings[3] ^= termios.ECHOKE * (stopped != signal.SIGSTOP)  # another job's
-                    termios.tcsetattr(master, termios.TCSANOW, settings)
+                    if stopped != signal.SIGSTOP:  # another job's settings, none after SIGSTOP
+                        settings[3] ^= termios.ECHOKE
+                        termios.tcsetattr(master, termios.TCSANOW, settings)
                 else:  # "f" gives the job the terminal, and "b" does not; both continue it
                     os.tcsetpgrp(master, process.pid if order == ord("f") else os.getpgrp())
                     os.killpg(process.pid, signal.SIGCONT)
