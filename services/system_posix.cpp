@@ -286,7 +286,7 @@ void endKeyInput() {
 }
 
 KeyRead readKey(std::u16string& key) {
-  if (keysFromTerminal) takeTerminal();
+  takeTerminal();
   return nextKey(keys, keysFromTerminal ? KeySource::terminal : KeySource::pipe, readKeyBytes,
                  monotonicMs(), key);
 }
