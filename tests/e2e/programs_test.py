@@ -357,9 +357,11 @@ class Programs(unittest.TestCase):
                     os.waitpid(process.pid, os.WUNTRACED)
                     os.tcsetpgrp(master, os.getpgrp())
                     given &= (stopped != signal.SIGSTOP) == (settings == termios.tcgetattr(master))
-                    if stopped != signal.SIGSTOP:  # another job's settings, none after SIGSTOP
-                        settings[3] ^= termios.ECHOKE
-                        termios.tcsetattr(master, termios.TCSANOW, settings)
+                    # Another job's settings, the ones to put back unless taken after SIGSTOP.
+                    shells = [*settings[:6], list(settings[6])]
+                    shells[6][termios.VKILL] = bytes([settings[6][termios.VKILL][0] + 1])
+                    termios.tcsetattr(master, termios.TCSANOW, shells)
+                    settings = settings if stopped == signal.SIGSTOP else shells
                 else:  # "f" gives the job the terminal, and "b" does not; both continue it
                     os.tcsetpgrp(master, process.pid if order == ord("f") else os.getpgrp())
                     os.killpg(process.pid, signal.SIGCONT)
