@@ -42,9 +42,10 @@ enum class KeyRead {
 // The yes/no question reads keys between beginKeyInput and endKeyInput. On a terminal, keys
 // answer at once without Enter and are not echoed by the terminal; its settings are put back by
 // endKeyInput, and also before any signal ends or stops the process meanwhile, and the key mode
-// is applied again when a stopped process goes on. Keys never come from a file this program
-// holds open: when the standard input is the input file itself, or the system cannot tell that
-// it is not, readKey gives closed at once.
+// is applied again when a stopped process goes on in the foreground. A process group in the
+// background never changes the terminal: it stops until it is brought to the foreground. Keys
+// never come from a file this program holds open: when the standard input is the input file
+// itself, or the system cannot tell that it is not, readKey gives closed at once.
 void beginKeyInput();
 KeyRead readKey(std::u16string& key);
 void endKeyInput();

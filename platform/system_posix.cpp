@@ -34,23 +34,47 @@ volatile sig_atomic_t hangupPending = 0;
 bool hangingUp = false;
 void (*closeFilesOnHangup)() = nullptr;
 
-// The terminal settings found when the question began, and those of its key mode. keyMode is
-// set while the question reads keys from the terminal: every way out puts the settings found
-// back, and a process that goes on after a stop applies the key mode again.
+// The question's key mode on a terminal. keyMode is set while the question reads keys from the
+// terminal; keyApplied while the terminal holds the key mode put there by this process, and
+// savedTerminal the settings to put back, read when the key mode was put on. Only a process group
+// that has the terminal in the foreground may change it: one in the background stops with its
+// group first, as a shell expects, and puts the key mode on once it goes on in the foreground.
+// Every way out puts the settings found back while the terminal is still this group's.
 struct termios savedTerminal;
 struct termios keyTerminal;
 volatile sig_atomic_t keyMode = 0;
+volatile sig_atomic_t keyApplied = 0;
 
-void restoreTerminal() {
-  if (keyMode) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+// A terminal that is not the controlling one has no foreground group: nothing stops its users.
+bool inForeground() {
+  pid_t group = tcgetpgrp(STDIN_FILENO);
+  return group == getpgrp() || (group == -1 && errno == ENOTTY);
 }
 
+void restoreTerminal() {
+  if (!keyApplied) return;
+  keyApplied = 0;
+  if (inForeground()) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+}
+
+// Once put on, the key mode is put on again as it was, as a shell may have reset the terminal
+// meanwhile; it is never read back as the settings found.
 void applyKeyMode() {
-  if (keyMode) tcsetattr(STDIN_FILENO, TCSANOW, &keyTerminal);
+  if (!keyMode || !inForeground()) return;
+  if (!keyApplied) {
+    if (tcgetattr(STDIN_FILENO, &savedTerminal) != 0) return;
+    keyTerminal = savedTerminal;
+    keyTerminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    // Enter gives CR, as its key does everywhere else.
+    keyTerminal.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
+    keyTerminal.c_cc[VMIN] = 1;
+    keyTerminal.c_cc[VTIME] = 0;
+  }
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &keyTerminal) == 0) keyApplied = 1;
 }
 
 // Turns the key mode on or off, with the terminal settings that go with it. Signals are held
-// back meanwhile, so that no handler finds the flag and the terminal at odds.
+// back meanwhile, so that no handler finds the flags and the terminal at odds.
 void setKeyMode(bool on) {
   sigset_t all;
   sigset_t previous;
@@ -64,6 +88,16 @@ void setKeyMode(bool on) {
     keyMode = 0;
   }
   sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+// Before the key mode is put on, or a key is read, by a process group in the background: the
+// group stops, as the terminal stops it on a change of its settings; the stop handler puts the
+// key mode on when the group goes on in the foreground. Where the stop is ignored, or the group
+// is orphaned, the question goes on without the key mode.
+void takeTerminal() {
+  if (!keyMode || keyApplied) return;
+  if (!inForeground()) kill(0, SIGTTOU);
+  setKeyMode(true);
 }
 
 void onHangup(int) {
@@ -97,21 +131,26 @@ void catchSignal(int signalNumber, void (*handler)(int), int flags) {
   sigaction(signalNumber, &action, nullptr);
 }
 
-// Ctrl-Z: the terminal is given back before the stop and the key mode applied again after it.
+constexpr int kStopSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
+
+// Ctrl-Z, and a read or a change of the terminal from the background: the terminal is given back
+// before the stop and the key mode put on again after it, if the group is then in the foreground.
 // In an orphaned process group the stop is discarded and the question simply goes on.
-void onStop(int) {
+void onStop(int signalNumber) {
   int saved = errno;
   restoreTerminal();
-  signal(SIGTSTP, SIG_DFL);
-  raise(SIGTSTP);
-  catchSignal(SIGTSTP, onStop, SA_NODEFER | SA_RESTART);
+  signal(signalNumber, SIG_DFL);
+  raise(signalNumber);
+  catchSignal(signalNumber, onStop, SA_NODEFER | SA_RESTART);
   applyKeyMode();
   errno = saved;
 }
 
-// Also after a stop that cannot be caught (SIGSTOP), or one the shell sent to the whole group.
+// Also after a stop that cannot be caught (SIGSTOP), or one the shell sent to the whole group. A
+// group continued in the background leaves the terminal as its new owner has it.
 void onContinue(int) {
   int saved = errno;
+  if (keyApplied && !inForeground()) keyApplied = 0;
   applyKeyMode();
   errno = saved;
 }
@@ -220,7 +259,8 @@ void systemStart(int argc, char** argv, void (*closeFiles)()) {
   catchSignal(SIGHUP, onHangup, 0);
   for (int signalNumber : kEndingSignals)
     catchSignal(signalNumber, onEndingSignal, SA_NODEFER);
-  catchSignal(SIGTSTP, onStop, SA_NODEFER | SA_RESTART);
+  for (int signalNumber : kStopSignals)
+    catchSignal(signalNumber, onStop, SA_NODEFER | SA_RESTART);
   catchSignal(SIGCONT, onContinue, SA_RESTART);
   // A reader that goes away, or a write past the file size limit, must show as a failed write,
   // not end the process silently.
@@ -240,16 +280,10 @@ void delayMs(int milliseconds) {
 void beginKeyInput() {
   keys = KeyBytes{};
   keys.ended = standardInputIsHeld();
-  keysFromTerminal =
-      !keys.ended && isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
+  keysFromTerminal = !keys.ended && isatty(STDIN_FILENO);
   if (!keysFromTerminal) return;
-  keyTerminal = savedTerminal;
-  keyTerminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  // Enter gives CR, as its key does everywhere else.
-  keyTerminal.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
-  keyTerminal.c_cc[VMIN] = 1;
-  keyTerminal.c_cc[VTIME] = 0;
-  setKeyMode(true);
+  keyMode = 1;
+  takeTerminal();
 }
 
 void endKeyInput() {
@@ -257,6 +291,7 @@ void endKeyInput() {
 }
 
 KeyRead readKey(std::u16string& key) {
+  takeTerminal();
   return nextKey(keys, keysFromTerminal ? KeySource::terminal : KeySource::pipe, readKeyBytes,
                  monotonicMs(), key);
 }

@@ -8,8 +8,8 @@ E2E_SYSTEM says what the programs run on: posix (the default), windows (console 
 CR LF, read as UTF-8 with LF) or node (WebAssembly); the last two have no pseudo-terminal, POSIX
 signals or another user, and take arguments as UTF-8 only.
 """
-import contextlib, fcntl, os, random, re, resource, shlex, signal, socket, subprocess, sys
-import tempfile, termios, time, unittest
+import contextlib, fcntl, os, pickle, random, re, resource, shlex, signal, socket, subprocess
+import sys, tempfile, termios, time, unittest
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -332,19 +332,22 @@ class Programs(unittest.TestCase):
             self.skipTest(f"{SYSTEM}: pseudo-terminal and signals are POSIX only")
         question = Q.replace(b"\n", b"\r\n")
         # Keys typed one at a time, each once the one before is echoed, or pause seconds apart
-        # when they echo nothing; a number is a signal sent instead. What the terminal shows
-        # after the question, and how the program ends.
+        # when they echo nothing; a number is a signal sent instead, and bytes the job control of
+        # a shell (see type_keys). What the terminal shows after the question, and how the
+        # program ends.
         cases = [
             (["q", "y"], b"Q\r\nY\r\n", 0), (["\r", "Y"], b"^M\r\nY\r\n", 0),
             (["\u00e9", "n"], b"\xc3\x89\r\nN\r\nOperation aborted.\r\n", 1),
             (["q", "\x03"], b"Q\r\n", -signal.SIGINT),
             *((["q", number], b"Q\r\n", -number)
               for number in (signal.SIGHUP, signal.SIGTERM, signal.SIGUSR1, signal.SIGALRM)),
-            # Stopped (with SIGCONT: a group of this session), a program gives the terminal back,
-            # and applies the key mode again on going on, or at once in an orphaned group.
-            *((["q", number, signal.SIGCONT, "y"], b"Q\r\nY\r\n", 0, 0.2)
-              for number in (signal.SIGTSTP, signal.SIGSTOP)),
-            (["q", signal.SIGTSTP, "y"], b"Q\r\nY\r\n", 0, 0.2),
+            # Stopped (twice), a program gives the terminal back (it cannot on SIGSTOP), and
+            # applies the key mode again in the foreground, or at once in an orphaned group.
+            # Started or continued in the background, it stops before it takes the terminal.
+            *((["q", number, b"wf", number, b"wf", "y"], b"Q\r\nY\r\n", 0)
+              for number in (signal.SIGTSTP, signal.SIGSTOP, signal.SIGTTIN, signal.SIGTTOU)),
+            (["q", signal.SIGTSTP, "y"], b"Q\r\nY\r\n", 0, 0.2), ([b"wf", "y"], b"Y\r\n", 0),
+            (["q", signal.SIGTSTP, b"wbwf", "y"], b"Q\r\nY\r\n", 0),
             # Keys without a character echo nothing, and the keys after them still answer: Ctrl-@,
             # an arrow and a function key, whole or split between reads. A lone ESC is Escape: ^[.
             (["\0\x1b[A\x1bOPy"], b"Y\r\n", 0), (["\x1b[", "Ay"], b"Y\r\n", 0, 0.1),
@@ -355,50 +358,86 @@ class Programs(unittest.TestCase):
             with self.subTest(repr(keys)), tempfile.TemporaryDirectory() as folder:
                 make(folder, **{"in": sample, "out": OLD})
                 master, slave = os.openpty()
-                # Unusual values, which canonical mode ignores, show settings rebuilt by hand
-                # instead of put back.
-                settings = termios.tcgetattr(slave)
-                settings[6][termios.VMIN], settings[6][termios.VTIME] = 3, 7
-                termios.tcsetattr(slave, termios.TCSANOW, settings)
-                settings = termios.tcgetattr(slave)
-                job = signal.SIGCONT in keys
-                process = subprocess.Popen(RUNNER + [program, "in", "out"], cwd=folder, stdin=slave,
-                                           stdout=slave, stderr=slave, start_new_session=not job,
-                                           preexec_fn=bounded((lambda: os.setpgid(0, 0)) if job else
-                                               lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0)))
-                os.close(slave)
-                shown, seen = b"", 0
-
-                def show(text):  # reads until text shows after what was seen before
-                    nonlocal shown, seen
-                    while text not in shown[seen:]:
-                        try:
-                            shown += os.read(master, 4096)
-                        except OSError:  # EIO: the program's side is closed for good
-                            return
-                    seen = shown.index(text, seen) + len(text)
-
-                show(question)  # keys typed now must be taken without Enter or echo
-                for index, key in enumerate(keys):
-                    if index > 0 and pause:
-                        time.sleep(pause[0])
-                    elif index > 0:
-                        show(b"\r\n")
-                    if isinstance(key, int):
-                        process.send_signal(key)
-                        if job and key in (signal.SIGTSTP, signal.SIGSTOP):
-                            os.waitpid(process.pid, os.WUNTRACED)
-                            self.assertEqual(key == signal.SIGTSTP,
-                                             settings == termios.tcgetattr(master))
-                            termios.tcsetattr(master, termios.TCSANOW, settings)  # as a shell does
-                    else:
-                        os.write(master, key.encode())
-                status = process.wait(timeout=60)
-                show(b"\0")  # the rest: a terminal never shows a zero byte
-                self.assertEqual((end, question + answer), (status, shown))
-                self.assertEqual(settings, termios.tcgetattr(master))
+                results, result = os.pipe()
+                shell = os.fork()
+                if shell == 0:
+                    try:
+                        ran = self.type_keys(program, folder, master, slave, keys, pause)
+                        os.write(result, pickle.dumps(ran))
+                    finally:
+                        os._exit(0)
+                for descriptor in (slave, result):
+                    os.close(descriptor)
+                with open(results, "rb") as reader:
+                    ran = pickle.loads(reader.read())
+                os.waitpid(shell, 0)
+                self.assertEqual((end, question + answer, True, True), ran)
                 self.assertEqual(output if end == 0 else OLD, Path(folder, "out").read_bytes())
                 os.close(master)
+
+    def type_keys(self, program, folder, master, slave, keys, pause):
+        """As a shell that leads the terminal's session, runs the program in a group of its own, in
+        the background when orders come first (in the shell's, orphaned, group without orders).
+        The exit status, what the terminal shows, and if it was given back at stops and the end."""
+        os.setsid()
+        fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+        for number in (signal.SIGINT, signal.SIGTTOU):
+            signal.signal(number, signal.SIG_IGN)
+        def prepare():
+            if any(isinstance(key, bytes) for key in keys):
+                os.setpgid(0, 0)
+                if isinstance(keys[0], str):
+                    os.tcsetpgrp(0, os.getpgrp())
+            for number in (signal.SIGINT, signal.SIGTTOU):
+                signal.signal(number, signal.SIG_DFL)
+
+        # Unusual values, which canonical mode ignores, show settings rebuilt by hand instead of
+        # put back.
+        settings = termios.tcgetattr(slave)
+        settings[6][termios.VMIN], settings[6][termios.VTIME] = 3, 7
+        termios.tcsetattr(slave, termios.TCSANOW, settings)
+        settings = termios.tcgetattr(slave)
+        process = subprocess.Popen(RUNNER + [program, "in", "out"], cwd=folder, stdin=slave,
+                                   stdout=slave, stderr=slave, preexec_fn=bounded(prepare))
+        os.close(slave)
+        shown, seen, stopped, given = b"", 0, None, True
+
+        def show(text):  # reads until text shows after what was seen before
+            nonlocal shown, seen
+            while text not in shown[seen:]:
+                try:
+                    shown += os.read(master, 4096)
+                except OSError:  # EIO: the program's side is closed for good
+                    return
+            seen = shown.index(text, seen) + len(text)
+
+        show(b"" if isinstance(keys[0], bytes) else Q.replace(b"\n", b"\r\n"))  # no Enter now
+        for index, key in enumerate(keys):
+            if index > 0 and (pause or isinstance(keys[index - 1], bytes)):
+                time.sleep(pause[0] if pause else 0.2)
+            elif index > 0 and isinstance(keys[index - 1], str):
+                show(b"\r\n")
+            for order in key if isinstance(key, bytes) else b"":
+                if order == ord("w"):  # waits for a stop, then takes the terminal back
+                    os.waitpid(process.pid, os.WUNTRACED)
+                    os.tcsetpgrp(master, os.getpgrp())
+                    given &= (stopped != signal.SIGSTOP) == (settings == termios.tcgetattr(master))
+                    # Another job's settings, the ones to put back unless taken after SIGSTOP.
+                    shells = [*settings[:6], list(settings[6])]
+                    shells[6][termios.VKILL] = bytes([settings[6][termios.VKILL][0] + 1])
+                    termios.tcsetattr(master, termios.TCSANOW, shells)
+                    settings = settings if stopped == signal.SIGSTOP else shells
+                else:  # "f" gives the job the terminal, and "b" does not; both continue it
+                    os.tcsetpgrp(master, process.pid if order == ord("f") else os.getpgrp())
+                    os.killpg(process.pid, signal.SIGCONT)
+            if isinstance(key, int):
+                process.send_signal(key)
+                stopped = key
+            elif isinstance(key, str):
+                os.write(master, key.encode())
+        status = process.wait(timeout=60)
+        show(b"\0")  # the rest: a terminal never shows a zero byte
+        return status, shown, given, settings == termios.tcgetattr(master)
 
 
 class Faults(unittest.TestCase):
