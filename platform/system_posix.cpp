@@ -105,7 +105,7 @@ void onHangup(int) {
 }
 
 // The signals whose default ends the process, but for hang-up, which closes the files first, and
-// for a broken pipe and the file size limit, which make a write fail instead (see startRun).
+// for a broken pipe and the file size limit, which make a write fail instead (see systemStart).
 constexpr int kEndingSignals[] = {SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
                                   SIGVTALRM, SIGPROF, SIGXCPU, SIGABRT, SIGBUS,  SIGFPE,
                                   SIGILL,    SIGSEGV, SIGSYS,  SIGTRAP};
