@@ -25,7 +25,8 @@ bool openForReading(int number, std::u16string_view path);
 bool createFile(int number, std::u16string_view path);
 
 // Puts an open system handle under a number, read-only or write-only. Used by the two operations
-// above, and by tests with fakes of the system's operations that fail when asked.
+// above, by the page's module for files in memory, and by tests with fakes of the system's
+// operations that fail when asked.
 bool attachFile(int number, intptr_t handle, const SystemFileOps& ops, bool forWriting);
 
 // Writes out pending output and closes. False when any output of this file could not be written
